@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QString>
+#include <QVector>
+
+#include <cstdint>
+#include <functional>
+
+// One ball of the game's ball table.
+struct Ball {
+    QString Nazwa; // at most 64 characters, no NUL
+    std::int16_t ID = 0;
+    std::int16_t Mode = 0;  // producer value
+    std::int16_t Mode2 = 0; // mode value
+    std::int16_t Pole = 0;  // kept and written back unchanged
+};
+
+// The ball table: the decompressed ball file (a 32-byte header and 72-byte
+// records), held in memory in file order and queried by 0-based position.
+// Knows nothing of widgets; the text of the new-ball identifier box reaches
+// Dodaj_Nowy through a text source that the owner provides.
+class Baza {
+public:
+    using TextSource = std::function<QString()>;
+
+    explicit Baza(TextSource newIdText = {});
+
+    std::int16_t Dodaj_Nowy();
+    bool Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa, std::int16_t Mode,
+                    std::int16_t Mode2);
+
+    QString Path() const { return m_path; }
+    void setPath(const QString& Str_Path) { m_path = Str_Path; }
+
+    QString Get_Nazwa(std::int32_t Index) const;
+    std::int16_t Get_ID(std::int32_t Index) const;
+    std::int16_t Get_Mode(std::int32_t Index) const;
+    std::int16_t Get_Mode2(std::int32_t Index) const;
+    std::int16_t Get_Pole(std::int32_t Index) const;
+
+    bool Wczytaj(const QString& Str_Path);
+    bool Zapisz(const QString& Str_Path);
+    static bool File_Exists(const QString& Str_Path);
+    std::int32_t Count() const;
+
+    bool Loaded() const { return m_loaded; }
+    void setNewIdTextSource(TextSource source) { m_newIdText = std::move(source); }
+
+private:
+    std::int32_t Clamp_Index(std::int32_t Index) const;
+
+    QVector<Ball> m_balls;
+    bool m_loaded = false;
+    QString m_path;
+    TextSource m_newIdText;
+};

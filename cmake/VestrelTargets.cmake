@@ -1,0 +1,37 @@
+# One static library per source folder, made of every source file in it, so
+# that adding a file to a folder needs no edit here.
+function(vestrel_folder_library name)
+    cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+    file(GLOB sources CONFIGURE_DEPENDS
+        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
+    list(FILTER sources INCLUDE REGEX ".*\\.(cpp|h|qrc)$")
+    set(compiled ${sources})
+    list(FILTER compiled INCLUDE REGEX ".*\\.cpp$")
+    if(compiled)
+        add_library(${name} STATIC ${sources})
+        target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} PUBLIC ${ARG_LINK})
+    else()
+        add_library(${name} INTERFACE)
+        target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
+        target_link_libraries(${name} INTERFACE ${ARG_LINK})
+    endif()
+endfunction()
+
+# Every *_test.cpp of a tests folder is its own test program, so that one
+# failing group is reported by name and the groups run in parallel.
+function(vestrel_folder_tests)
+    cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
+    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
+    foreach(test_source ${tests})
+        get_filename_component(test_name ${test_source} NAME_WE)
+        add_executable(${test_name} ${test_source})
+        target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
+        target_link_libraries(${test_name} PRIVATE ${ARG_LINK} Qt6::Test)
+        set_target_properties(${test_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+        add_test(NAME ${test_name} COMMAND ${test_name})
+        set_tests_properties(${test_name} PROPERTIES
+            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VESTREL_BUILD_DIR=${CMAKE_BINARY_DIR};VESTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+            TIMEOUT 300)
+    endforeach()
+endfunction()

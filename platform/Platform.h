@@ -1,0 +1,84 @@
+#pragma once
+
+#include <QPoint>
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+#include <utility>
+#include <vector>
+
+class QWidget;
+
+// Vestrel's stand-ins for the few Windows facilities it uses. Each is a small
+// interface with a Qt implementation; tests install recording ones instead of
+// opening real dialogs, processes, browsers or sounds.
+
+enum class MessageIcon { None, Information, Critical };
+
+class MessageBoxes {
+public:
+    virtual ~MessageBoxes() = default;
+    // A modal box with one OK button.
+    virtual void show(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) = 0;
+};
+
+class OpenFileDialog {
+public:
+    virtual ~OpenFileDialog() = default;
+    // filters: pairs of label and pattern ("All Files (*.*)", "*.*"); a pattern
+    // may be empty. Returns the chosen full path, or an empty text on cancel.
+    virtual QString getOpenFileName(QWidget* owner, const QString& title, const QString& startFolder,
+                                    const std::vector<std::pair<QString, QString>>& filters) = 0;
+};
+
+class ProcessRunner {
+public:
+    virtual ~ProcessRunner() = default;
+    // Runs program with arguments, window hidden, and returns once it has
+    // ended while the GUI keeps processing its events. Returns the exit code,
+    // or -1 when nothing could be started or it did not end normally.
+    virtual int runAndWait(const QString& program, const QStringList& arguments) = 0;
+};
+
+class Shell {
+public:
+    virtual ~Shell() = default;
+    // Hands a target to the desktop (ShellExecute's role): verb "Open"/"open".
+    virtual void shellExecute(QWidget* owner, const QString& verb, const QString& target, const QString& parameters,
+                              const QString& directory, int showCommand) = 0;
+    // Opens an address in the system's browser (the hyperlink service).
+    virtual void openUrl(const QString& address) = 0;
+};
+
+class SoundPlayer {
+public:
+    virtual ~SoundPlayer() = default;
+    // Starts playing a wave file and returns at once; a sound started this way
+    // replaces one still playing. A missing file plays nothing. True if started.
+    virtual bool playAsync(const QString& path) = 0;
+};
+
+class PointerProbe {
+public:
+    virtual ~PointerProbe() = default;
+    virtual QPoint cursorPos() const = 0;                       // GetCursorPos, global pixels
+    virtual QWidget* widgetAt(const QPoint& globalPos) const = 0; // WindowFromPoint
+};
+
+// The classic Windows colour scheme, fixed so that drawing is the same on
+// every machine. Index is the system colour index (COLOR_BTNFACE = 15, ...);
+// the result is 0x00BBGGRR.
+std::uint32_t GetSysColor(int index);
+
+struct Platform {
+    MessageBoxes* messages = nullptr;
+    OpenFileDialog* fileDialog = nullptr;
+    ProcessRunner* processes = nullptr;
+    Shell* shell = nullptr;
+    SoundPlayer* sound = nullptr;
+    PointerProbe* pointer = nullptr;
+};
+
+// The Qt implementations, alive for the whole program.
+Platform& defaultPlatform();

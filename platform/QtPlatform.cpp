@@ -1,0 +1,150 @@
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPointer>
+#include <QProcess>
+#include <QUrl>
+
+#ifdef VESTREL_HAVE_MULTIMEDIA
+#include <QSoundEffect>
+#endif
+
+namespace {
+
+class QtMessageBoxes final : public MessageBoxes {
+public:
+    void show(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) override {
+        QMessageBox box(owner);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        box.setTextFormat(Qt::PlainText);
+        box.setStandardButtons(QMessageBox::Ok);
+        switch (icon) {
+        case MessageIcon::None:
+            box.setIcon(QMessageBox::NoIcon);
+            break;
+        case MessageIcon::Information:
+            box.setIcon(QMessageBox::Information);
+            break;
+        case MessageIcon::Critical:
+            box.setIcon(QMessageBox::Critical);
+            break;
+        }
+        box.exec();
+    }
+};
+
+class QtOpenFileDialog final : public OpenFileDialog {
+public:
+    QString getOpenFileName(QWidget* owner, const QString& title, const QString& startFolder,
+                            const std::vector<std::pair<QString, QString>>& filters) override {
+        QStringList qtFilters;
+        for (const auto& [label, pattern] : filters) {
+            // Qt reads the patterns from the parentheses of each entry.
+            const QString patterns = pattern.isEmpty() ? QStringLiteral("*") : QString(pattern).replace(';', ' ');
+            qtFilters << QStringLiteral("%1 (%2)").arg(label, patterns);
+        }
+        // The chooser accepts names of files that do not exist; the caller checks.
+        QFileDialog dialog(owner, title, startFolder);
+        dialog.setNameFilters(qtFilters);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+};
+
+class QtProcessRunner final : public ProcessRunner {
+public:
+    int runAndWait(const QString& program, const QStringList& arguments) override {
+        if (!QFileInfo(program).isFile())
+            return -1;
+        QProcess process;
+        process.setProgram(program);
+        process.setArguments(arguments);
+        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setStandardOutputFile(QProcess::nullDevice());
+        process.setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_WIN
+        process.setCreateProcessArgumentsModifier(
+            [](QProcess::CreateProcessArguments* args) { args->flags |= 0x08000000; /* CREATE_NO_WINDOW */ });
+#endif
+        // Wait on the process itself inside a local event loop, so that the
+        // window keeps painting and the call returns as soon as the tool ends.
+        QEventLoop loop;
+        bool failedToStart = false;
+        QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+        QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+            if (error == QProcess::FailedToStart) {
+                failedToStart = true;
+                loop.quit();
+            }
+        });
+        process.start();
+        if (!failedToStart && process.state() != QProcess::NotRunning)
+            loop.exec();
+        if (failedToStart || process.exitStatus() != QProcess::NormalExit)
+            return -1;
+        return process.exitCode();
+    }
+};
+
+class QtShell final : public Shell {
+public:
+    void shellExecute(QWidget*, const QString&, const QString& target, const QString&, const QString&,
+                      int) override {
+        QDesktopServices::openUrl(QUrl::fromUserInput(target));
+    }
+    void openUrl(const QString& address) override { QDesktopServices::openUrl(QUrl::fromUserInput(address)); }
+};
+
+class QtSoundPlayer final : public SoundPlayer {
+public:
+    bool playAsync(const QString& path) override {
+        const QFileInfo file(path);
+        if (path.isEmpty() || !file.isFile())
+            return false;
+#ifdef VESTREL_HAVE_MULTIMEDIA
+        // Owned by the application, so that it goes before the audio backend does.
+        if (!m_effect)
+            m_effect = new QSoundEffect(qApp);
+        m_effect->stop();
+        m_effect->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
+        m_effect->play();
+        return true;
+#else
+        return false;
+#endif
+    }
+
+private:
+#ifdef VESTREL_HAVE_MULTIMEDIA
+    QPointer<QSoundEffect> m_effect;
+#endif
+};
+
+class QtPointerProbe final : public PointerProbe {
+public:
+    QPoint cursorPos() const override { return QCursor::pos(); }
+    QWidget* widgetAt(const QPoint& globalPos) const override { return QApplication::widgetAt(globalPos); }
+};
+
+} // namespace
+
+Platform& defaultPlatform() {
+    static QtMessageBoxes messages;
+    static QtOpenFileDialog fileDialog;
+    static QtProcessRunner processes;
+    static QtShell shell;
+    static QtSoundPlayer sound;
+    static QtPointerProbe pointer;
+    static Platform platform{&messages, &fileDialog, &processes, &shell, &sound, &pointer};
+    return platform;
+}
