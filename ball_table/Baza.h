@@ -44,6 +44,9 @@ public:
     std::int32_t Count() const;
 
     bool Loaded() const { return m_loaded; }
+    // Drops every record (Count becomes 0); Loaded and Path stay. Used when an
+    // open fails, so that no earlier file's table can be saved over a new one.
+    void Clear() { m_balls.clear(); }
     void setNewIdTextSource(TextSource source) { m_newIdText = std::move(source); }
 
 private:

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+
+class Baza;
+class QWidget;
+struct Platform;
+
+// The main window's Open, Save and working-folder handling: copies the game
+// file into App_Path + "zlib/temp/", has zlibtool decompress it, loads it into
+// the ball table, and on save writes, recompresses, verifies and puts the
+// result over the game file. Shows its own message boxes through the platform
+// layer; the window fills and clears its list according to the outcome.
+class GameFilePipeline {
+public:
+    enum class OpenOutcome {
+        Cancelled, // the dialog was cancelled: nothing changed
+        Busy,      // another Open or Save is still running: ignored
+        NotFound,  // "Nie wybrano pliku !!" was shown: nothing changed
+        Failed,    // a message was shown; the table is now empty: clear the list, disable saving
+        Loaded,    // the table holds the new file: fill the list, enable saving
+    };
+    enum class SaveOutcome { Busy, Failed, Saved };
+
+    // appPath: the application's folder, ending in the platform's separator.
+    GameFilePipeline(Baza& table, Platform& platform, QWidget* owner, QString appPath);
+
+    OpenOutcome open();
+    SaveOutcome save();
+    void Clear_Temp();
+
+    bool busy() const { return m_busy; }
+    QString App_Path() const { return m_appPath; }
+    QString Game_File() const { return m_gameFile; }
+
+    // The tool's two command lines, exactly as they are run.
+    QString decompressCommandLine(const QString& fileName) const;
+    QString compressCommandLine() const;
+
+    // The application's folder with a trailing separator (App_Path).
+    static QString applicationPath();
+
+private:
+    Baza& m_table;
+    Platform& m_platform;
+    QWidget* m_owner;
+    QString m_appPath;
+    QString m_gameFile;
+    bool m_busy = false;
+};
