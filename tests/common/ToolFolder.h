@@ -1,5 +1,7 @@
 #pragma once
 
+#include "common/BallFileBytes.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -8,11 +10,8 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-#include <QtEndian>
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <vector>
 
@@ -21,7 +20,7 @@
 // with helpers that make and read compressed game files through the same tool.
 
 struct TestBall {
-    QByteArray name; // written as is, so keep it ASCII unless a test means otherwise
+    QByteArray name; // the name field's bytes; keep it ASCII unless a test means otherwise
     std::int16_t id = 0;
     std::int16_t mode = 0;
     std::int16_t mode2 = 0;
@@ -30,19 +29,9 @@ struct TestBall {
 
 // The decompressed ball file: the 32-byte header and one 72-byte record per ball.
 inline QByteArray ballFileBytes(const std::vector<TestBall>& balls) {
-    QByteArray bytes(32 + 72 * qsizetype(balls.size()), '\0');
-    char* data = bytes.data();
-    const std::int32_t header[8] = {1, 8, 32, std::int32_t(72 * balls.size()), -16, 0, 0, 0};
-    for (int i = 0; i < 8; ++i)
-        qToLittleEndian<std::int32_t>(header[i], data + 4 * i);
-    for (std::size_t i = 0; i < balls.size(); ++i) {
-        char* record = data + 32 + 72 * i;
-        std::memcpy(record, balls[i].name.constData(), std::min<qsizetype>(balls[i].name.size(), 63));
-        qToLittleEndian<std::int16_t>(balls[i].id, record + 64);
-        qToLittleEndian<std::int16_t>(balls[i].mode, record + 66);
-        qToLittleEndian<std::int16_t>(balls[i].mode2, record + 68);
-        qToLittleEndian<std::int16_t>(balls[i].pole, record + 70);
-    }
+    QByteArray bytes = BallFileBytes::header(std::int32_t(72 * balls.size()));
+    for (const TestBall& ball : balls)
+        bytes += BallFileBytes::record(ball.name.left(63), ball.id, ball.mode, ball.mode2, ball.pole);
     return bytes;
 }
 
@@ -56,23 +45,15 @@ inline std::vector<TestBall> numberedBalls(int count) {
     return balls;
 }
 
-inline QByteArray readAllOf(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-inline bool writeAllTo(const QString& path, const QByteArray& bytes) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
 class ToolFolder {
 public:
-    ToolFolder() {
+    // appFolderName: the application folder's name inside the throw-away
+    // folder, so that tests can give it blanks or other awkward letters.
+    explicit ToolFolder(const QString& appFolderName = QStringLiteral("app")) {
         if (!m_dir.isValid())
             return;
-        const QDir root(m_dir.path());
-        m_valid = root.mkpath(QStringLiteral("zlib/temp")) && root.mkpath(QStringLiteral("scratch")) &&
+        m_appPath = m_dir.path() + u'/' + appFolderName + u'/';
+        m_valid = QDir().mkpath(workingFolder()) && QDir().mkpath(scratch()) &&
                   QFile::link(builtTool(), toolPath());
     }
 
@@ -82,11 +63,11 @@ public:
 
     bool isValid() const { return m_valid && QFileInfo(builtTool()).isExecutable(); }
     QString root() const { return m_dir.path(); }
-    QString appPath() const { return m_dir.path() + u'/'; }
+    QString appPath() const { return m_appPath; }
     QString toolPath() const { return appPath() + QStringLiteral("zlib/zlibtool"); }
     QString workingFolder() const { return appPath() + QStringLiteral("zlib/temp/"); }
     // A folder of its own for the files a test makes, outside the working folder.
-    QString scratch() const { return appPath() + QStringLiteral("scratch/"); }
+    QString scratch() const { return m_dir.path() + QStringLiteral("/scratch/"); }
 
     // The ordinary, visible files of the working folder.
     QStringList workingFiles() const { return QDir(workingFolder()).entryList(QDir::Files); }
@@ -94,7 +75,7 @@ public:
     // Compresses ball file bytes with the tool into a game file at path.
     bool makeGameFile(const QString& path, const QByteArray& ballFile) const {
         const QString plain = scratch() + QStringLiteral(".make.unzlib");
-        if (!writeAllTo(plain, ballFile) || !runTool({plain}))
+        if (!BallFileBytes::writeFile(plain, ballFile) || !runTool({plain}))
             return false;
         QFile::remove(path);
         return QFile::rename(plain + QStringLiteral(".zlib"), path) && QFile::remove(plain);
@@ -107,7 +88,7 @@ public:
         QFile::remove(copy + QStringLiteral(".unzlib"));
         if (!QFile::copy(path, copy) || !runTool({copy, QStringLiteral("-d")}))
             return std::nullopt;
-        QByteArray bytes = readAllOf(copy + QStringLiteral(".unzlib"));
+        QByteArray bytes = BallFileBytes::readFile(copy + QStringLiteral(".unzlib"));
         QFile::remove(copy);
         QFile::remove(copy + QStringLiteral(".unzlib"));
         return bytes;
@@ -122,5 +103,6 @@ private:
     }
 
     QTemporaryDir m_dir;
+    QString m_appPath;
     bool m_valid = false;
 };
