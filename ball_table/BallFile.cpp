@@ -103,9 +103,11 @@ std::optional<QByteArray> encode(const QVector<Ball>& balls) {
                                       p + 4 * field);
     p += headerSize;
     for (const Ball& ball : balls) {
-        // Only the first 64 characters fit; the rest of the field stays NUL.
+        // A name keeps at least one NUL after it: a field without one is
+        // refused when read, so a full 64-byte name would lock the user out
+        // of the very file just saved.
         const QByteArray name = encodeWindows1250(QStringView(ball.Nazwa).left(nameSize));
-        std::memcpy(p, name.constData(), std::min<qsizetype>(name.size(), nameSize));
+        std::memcpy(p, name.constData(), std::min<qsizetype>(name.size(), nameSize - 1));
         qToLittleEndian<std::int16_t>(ball.ID, p + 64);
         qToLittleEndian<std::int16_t>(ball.Mode, p + 66);
         qToLittleEndian<std::int16_t>(ball.Mode2, p + 68);

@@ -11,7 +11,8 @@
 
 // The decompressed ball file: a 32-byte header of eight little-endian 32-bit
 // integers (1, 8, 32, Data_Size, -16, 0, 0, 0) and then Data_Size / 72
-// records of a 64-byte name and four little-endian 16-bit values.
+// records of a 64-byte name and four little-endian 16-bit values. Names are
+// written with at most 63 bytes so that each field keeps its ending NUL.
 namespace BallFile {
 
 constexpr qint64 headerSize = 32;
