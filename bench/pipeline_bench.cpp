@@ -176,6 +176,7 @@ void registerAll() {
             const std::string label = "pipeline_open/" + std::to_string(balls) + "_balls/" + name;
             benchmark::RegisterBenchmark(label.c_str(), openBenchmark, balls, step)
                 ->UseManualTime()
+                ->Iterations(balls < 1000 ? 200 : 20)
                 ->Unit(benchmark::kMillisecond);
         }
     }
@@ -188,6 +189,7 @@ void registerAll() {
         const std::string label = std::string("pipeline_save/32767_balls/") + name;
         benchmark::RegisterBenchmark(label.c_str(), saveBenchmark, 32767, step)
             ->UseManualTime()
+            ->Iterations(15)
             ->Unit(benchmark::kMillisecond);
     }
 }

@@ -1,0 +1,108 @@
+// The program the kill test kills: opens a game file through the pipeline with
+// the real zlibtool, changes the table and saves it, printing a line at each
+// step so that the killer knows where it struck.
+//
+//   save_driver make <game file> <balls> <zlibtool>   writes a game file of numbered balls
+//   save_driver save <application folder> <game file> opens, changes, saves
+//
+// Each step line is "<step> <steady clock in ns>", written straight to the
+// file descriptor so that nothing is lost in a buffer when the process dies.
+
+#include "ball_table/Baza.h"
+#include "common/ToolFolder.h"
+#include "pipeline/GameFilePipeline.h"
+#include "platform/Platform.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+
+namespace {
+
+void step(const char* name) {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    const std::string line =
+        std::string(name) + ' ' +
+        std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()) + '\n';
+    [[maybe_unused]] const auto written = ::write(STDOUT_FILENO, line.data(), line.size());
+}
+
+class AnsweringDialog final : public OpenFileDialog {
+public:
+    explicit AnsweringDialog(QString path) : m_path(std::move(path)) {}
+    QString getOpenFileName(QWidget*, const QString&, const QString&,
+                            const std::vector<std::pair<QString, QString>>&) override {
+        return m_path;
+    }
+
+private:
+    QString m_path;
+};
+
+class StepRunner final : public ProcessRunner {
+public:
+    int runAndWait(const QString& program, const QStringList& arguments) override {
+        step("tool-start");
+        const int code = defaultPlatform().processes->runAndWait(program, arguments);
+        step("tool-end");
+        return code;
+    }
+};
+
+class PrintedMessages final : public MessageBoxes {
+public:
+    void show(QWidget*, const QString& text, const QString&, MessageIcon) override {
+        step("message");
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+    }
+};
+
+int make(const QString& gameFile, int balls, const QString& tool) {
+    const QString plain = gameFile + QStringLiteral(".unzlib");
+    if (!BallFileBytes::writeFile(plain, ballFileBytes(numberedBalls(balls))))
+        return 1;
+    QProcess process;
+    process.start(tool, {plain});
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit ||
+        process.exitCode() != 0)
+        return 1;
+    QFile::remove(gameFile);
+    return QFile::rename(plain + QStringLiteral(".zlib"), gameFile) && QFile::remove(plain) ? 0 : 1;
+}
+
+int save(const QString& appPath, const QString& gameFile) {
+    AnsweringDialog dialog(gameFile);
+    StepRunner runner;
+    PrintedMessages messages;
+    Platform platform{&messages, &dialog, &runner, nullptr, nullptr, nullptr};
+    Baza table;
+    GameFilePipeline pipeline(table, platform, nullptr, appPath);
+    if (pipeline.open() != GameFilePipeline::OpenOutcome::Loaded)
+        return 1;
+    step("loaded");
+    table.Zmien_Dane(0, 4242, QStringLiteral("Saved while being killed"), 261, 1024);
+    table.Zmien_Dane(table.Count() - 1, -7, QStringLiteral("Last ball"), 3, 96);
+    step("saving");
+    const bool saved = pipeline.save() == GameFilePipeline::SaveOutcome::Saved;
+    step("done");
+    return saved ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 5 && args[1] == QStringLiteral("make"))
+        return make(args[2], args[3].toInt(), args[4]);
+    if (args.size() == 4 && args[1] == QStringLiteral("save"))
+        return save(args[2], args[3]);
+    std::fprintf(stderr, "usage: save_driver make <game file> <balls> <zlibtool>\n"
+                         "       save_driver save <application folder> <game file>\n");
+    return 2;
+}
