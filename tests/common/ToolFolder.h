@@ -45,6 +45,31 @@ inline std::vector<TestBall> numberedBalls(int count) {
     return balls;
 }
 
+// count balls with names of 8 to 63 letters, digits and blanks drawn from a
+// fixed seed, so that the table compresses about as badly as real names can.
+inline std::vector<TestBall> variedBalls(int count, std::uint32_t seed = 1964) {
+    static const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789 -";
+    std::vector<TestBall> balls;
+    balls.reserve(count);
+    std::uint32_t state = seed;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return state >> 8;
+    };
+    for (int i = 0; i < count; ++i) {
+        TestBall ball;
+        const int length = 8 + int(next() % 56);
+        for (int k = 0; k < length; ++k)
+            ball.name += letters[next() % (sizeof letters - 1)];
+        ball.id = std::int16_t(next());
+        ball.mode = std::int16_t(next());
+        ball.mode2 = std::int16_t(next());
+        ball.pole = std::int16_t(next());
+        balls.push_back(std::move(ball));
+    }
+    return balls;
+}
+
 class ToolFolder {
 public:
     // appFolderName: the application folder's name inside the throw-away

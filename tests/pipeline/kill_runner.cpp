@@ -77,11 +77,18 @@ long long stepTime(const std::vector<Step>& steps, const std::string& name, int 
     return -1;
 }
 
-// Runs the driver in a process group of its own; once it has printed "saving",
-// waits until delayNs after that moment and kills the group (the driver and a
-// tool it may be running). A negative delay lets it run to the end.
+// When to kill: delayNs after the driver printed its occurrence-th (from 0)
+// step line of that name. A negative delay lets it run to the end.
+struct KillPlan {
+    std::string anchor = "saving";
+    int occurrence = 0;
+    long long delayNs = -1;
+};
+
+// Runs the driver in a process group of its own and kills the group (the
+// driver and a tool it may be running) as the plan says.
 std::optional<RunResult> runDriver(const fs::path& driver, const std::vector<std::string>& arguments,
-                                   long long delayNs) {
+                                   const KillPlan& plan = {}) {
     int output[2];
     if (::pipe(output) != 0)
         return std::nullopt;
@@ -116,10 +123,10 @@ std::optional<RunResult> runDriver(const fs::path& driver, const std::vector<std
         if (n <= 0)
             break;
         text.append(buffer, std::size_t(n));
-        if (delayNs >= 0 && !killed) {
-            const long long saving = stepTime(parseSteps(text), "saving");
-            if (saving >= 0) {
-                const long long target = saving + delayNs;
+        if (plan.delayNs >= 0 && !killed) {
+            const long long anchor = stepTime(parseSteps(text), plan.anchor, plan.occurrence);
+            if (anchor >= 0) {
+                const long long target = anchor + plan.delayNs;
                 const timespec at{time_t(target / 1000000000), long(target % 1000000000)};
                 while (::clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {
                 }
@@ -203,8 +210,7 @@ int main(int argc, char** argv) {
     };
 
     const auto made = runDriver(
-        driver, {"make", game.string(), std::to_string(ballsInTable), (app / "zlib" / "zlibtool").string()},
-        -1);
+        driver, {"make", game.string(), std::to_string(ballsInTable), (app / "zlib" / "zlibtool").string()});
     if (!made || made->exitCode != 0)
         return fail("could not make the game file");
     const std::string oldBytes = readAll(game);
@@ -214,7 +220,7 @@ int main(int argc, char** argv) {
     std::vector<std::array<long long, 6>> timings;
     for (int i = 0; i < 3; ++i) {
         writeAll(game, oldBytes);
-        const auto run = runDriver(driver, {"save", appPath, game.string()}, -1);
+        const auto run = runDriver(driver, {"save", appPath, game.string()});
         if (!run || run->exitCode != 0)
             return fail("a save without a kill failed");
         const std::string bytes = readAll(game);
@@ -235,49 +241,62 @@ int main(int argc, char** argv) {
         std::sort(values.begin(), values.end());
         bounds[k] = values[1];
     }
-    // Aimed kills: writing, compress run, check run, replacing (the last
-    // window runs a little past the message, for the late side of the copy).
-    const std::array<std::pair<long long, long long>, 4> windows{{{bounds[0], bounds[1]},
-                                                                  {bounds[1], bounds[2]},
-                                                                  {bounds[3], bounds[4]},
-                                                                  {bounds[4], bounds[5] + 500000}}};
+    // Aimed kills start from the step line that opens their step (the tool's
+    // runs are counted from the one of the open), so that a slow machine
+    // cannot push them out of it.
+    const std::array<std::pair<KillPlan, long long>, 4> aimed{
+        {{{"saving", 0, 0}, bounds[1]},
+         {{"tool-start", 1, 0}, bounds[2] - bounds[1]},
+         {{"tool-start", 2, 0}, bounds[4] - bounds[3]},
+         {{"tool-end", 2, 0}, bounds[5] - bounds[4] + 500000}}};
     const long long whole = bounds[5] + bounds[5] / 10;
 
     std::mt19937_64 random(20261207);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
     std::map<std::string, int> struck;
+    std::map<std::string, std::pair<int, int>> oldAndNew; // per step struck
     int bad = 0, old = 0, fresh = 0, strayFiles = 0;
     const int spread = runs / 2;
     for (int i = 0; i < runs; ++i) {
-        long long delay;
+        KillPlan plan;
         if (i < spread) {
-            delay = (long long)((i + unit(random)) / spread * double(whole));
+            plan.delayNs = (long long)((i + unit(random)) / spread * double(whole));
         } else {
-            const auto& [from, to] = windows[std::size_t(i - spread) % windows.size()];
-            delay = from + (long long)(unit(random) * double(std::max(1LL, to - from)));
+            const auto& [anchor, length] = aimed[std::size_t(i - spread) % aimed.size()];
+            plan = anchor;
+            plan.delayNs = (long long)(unit(random) * double(std::max(1LL, length)));
         }
+        const long long delay = plan.delayNs;
         if (!writeAll(game, oldBytes))
             return fail("could not restore the game file");
-        const auto run = runDriver(driver, {"save", appPath, game.string()}, delay);
+        const auto run = runDriver(driver, {"save", appPath, game.string()}, plan);
         if (!run)
             return fail("could not start the driver");
         if (stepTime(run->steps, "saving") < 0)
             return fail("the driver did not reach the save");
         ++struck[struckStep(*run)];
+        if (std::getenv("KILL_RUNNER_TRACE")) {
+            const long long saving = stepTime(run->steps, "saving");
+            std::fprintf(stderr, "run %d delay %.2f ms:", i, double(delay) / 1e6);
+            for (const Step& step : run->steps)
+                std::fprintf(stderr, " %s@%.2f", step.name.c_str(), double(step.ns - saving) / 1e6);
+            std::fprintf(stderr, " -> %s\n", struckStep(*run).c_str());
+        }
 
         const std::string bytes = readAll(game);
         if (bytes == oldBytes) {
             ++old;
+            ++oldAndNew[struckStep(*run)].first;
         } else if (bytes == newBytes) {
             ++fresh;
+            ++oldAndNew[struckStep(*run)].second;
         } else {
             ++bad;
             const fs::path kept = work / ("bad-" + std::to_string(i) + ".bin");
             fs::copy_file(game, kept, fs::copy_options::overwrite_existing);
-            std::fprintf(
-                stderr,
-                "run %d (kill %.3f ms into the save, %s): game file is neither old nor new, kept as %s\n", i,
-                double(delay) / 1e6, struckStep(*run).c_str(), kept.c_str());
+            std::fprintf(stderr,
+                         "run %d (kill %.3f ms after %s, %s): game file is neither old nor new, kept as %s\n",
+                         i, double(delay) / 1e6, plan.anchor.c_str(), struckStep(*run).c_str(), kept.c_str());
         }
         // An unfinished replacement may leave its temporary file beside the
         // game file; count and remove it so that runs stay independent.
@@ -291,8 +310,10 @@ int main(int argc, char** argv) {
 
     std::printf("kill test: %d runs, each killed with SIGKILL during a save of %d balls (%.1f ms long)\n",
                 runs, ballsInTable, double(bounds[5]) / 1e6);
+    std::printf("  %-45s %5s %5s %5s\n", "step struck", "runs", "old", "new");
     for (const auto& [stepName, count] : struck)
-        std::printf("  %-45s %4d\n", stepName.c_str(), count);
+        std::printf("  %-45s %5d %5d %5d\n", stepName.c_str(), count, oldAndNew[stepName].first,
+                    oldAndNew[stepName].second);
     std::printf("  game file afterwards: old %d, new %d, neither (bad) %d\n", old, fresh, bad);
     std::printf("  temporary files left beside the game file by an interrupted replace: %d\n", strayFiles);
 

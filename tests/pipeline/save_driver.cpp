@@ -1,8 +1,9 @@
 // The program the kill test kills: opens a game file through the pipeline with
 // the real zlibtool, changes the table and saves it, printing a line at each
-// step so that the killer knows where it struck.
+// step so that the killer knows where it struck. The game file's names are
+// varied, so that the compressed file, and the time it takes to write, is large.
 //
-//   save_driver make <game file> <balls> <zlibtool>   writes a game file of numbered balls
+//   save_driver make <game file> <balls> <zlibtool>   writes a game file of varied balls
 //   save_driver save <application folder> <game file> opens, changes, saves
 //
 // Each step line is "<step> <steady clock in ns>", written straight to the
@@ -64,7 +65,7 @@ public:
 
 int make(const QString& gameFile, int balls, const QString& tool) {
     const QString plain = gameFile + QStringLiteral(".unzlib");
-    if (!BallFileBytes::writeFile(plain, ballFileBytes(numberedBalls(balls))))
+    if (!BallFileBytes::writeFile(plain, ballFileBytes(variedBalls(balls))))
         return 1;
     QProcess process;
     process.start(tool, {plain});
