@@ -48,6 +48,40 @@ bool removeIfPresent(const QString& path) {
     return QFile::remove(path);
 }
 
+// Copies a file into the working folder. The copy is a scratch file, so it is
+// not synced to disk (QFile::copy would); every read and write is checked.
+// Returns what went wrong, or an empty text.
+QString copyFile(const QString& from, const QString& to) {
+    QFile source(from);
+    if (!source.open(QIODevice::ReadOnly))
+        return source.errorString();
+    QFile target(to);
+    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return target.errorString();
+    QByteArray chunk;
+    while (true) {
+        chunk = source.read(1 << 20);
+        if (chunk.isEmpty())
+            break;
+        if (target.write(chunk) != chunk.size()) {
+            const QString problem = target.errorString();
+            target.remove();
+            return problem;
+        }
+    }
+    if (source.error() != QFileDevice::NoError || !source.atEnd()) {
+        const QString problem = source.errorString();
+        target.remove();
+        return problem;
+    }
+    if (!target.flush()) {
+        const QString problem = target.errorString();
+        target.remove();
+        return problem;
+    }
+    return {};
+}
+
 } // namespace
 
 // Marks a command as running, so that a second Open or Save that arrives
@@ -163,10 +197,9 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                                "opened.")
                     .arg(QDir::toNativeSeparators(stale), chosen));
     }
-    QFile game(chosen);
-    if (!game.copy(copyPath))
+    if (const QString problem = copyFile(chosen, copyPath); !problem.isEmpty())
         return refuse(QStringLiteral("\"%1\" could not be copied to \"%2\": %3")
-                          .arg(chosen, QDir::toNativeSeparators(copyPath), game.errorString()));
+                          .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
 
     const int exitCode = runTool(decompressCommandLine(name));
     if (exitCode != 0 || !m_table.Wczytaj(resultPath)) {
