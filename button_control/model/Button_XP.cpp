@@ -681,7 +681,8 @@ void Button_XP::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPointF at = event->position();
-    OnMouseDown(button, shiftState(event->modifiers()), static_cast<float>(at.x()), static_cast<float>(at.y()));
+    OnMouseDown(button, shiftState(event->modifiers()), static_cast<float>(at.x()),
+                static_cast<float>(at.y()));
 }
 
 void Button_XP::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -739,7 +740,8 @@ void Button_XP::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Button_XP::OnOverTimer() {
-    QWidget* under = m_platform->pointer ? m_platform->pointer->widgetAt(m_platform->pointer->cursorPos()) : nullptr;
+    QWidget* under =
+        m_platform->pointer ? m_platform->pointer->widgetAt(m_platform->pointer->cursorPos()) : nullptr;
     if (under == this)
         return;
     QPointer<Button_XP> self(this);
@@ -841,7 +843,8 @@ void Button_XP::UpdateAccessKey() {
     }
     m_AccessKey = key;
     if (!key.isNull())
-        m_shortcutId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key.toUpper().unicode()))));
+        m_shortcutId =
+            grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key.toUpper().unicode()))));
 }
 
 bool Button_XP::event(QEvent* event) {

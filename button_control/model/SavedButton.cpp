@@ -16,7 +16,8 @@ bool LoadSavedButton(Button_XP& button, const QByteArray& layoutJson, const QStr
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(layoutJson, &parseError);
     if (document.isNull())
-        return fail(QStringLiteral("The saved buttons are not valid JSON: %1.").arg(parseError.errorString()));
+        return fail(
+            QStringLiteral("The saved buttons are not valid JSON: %1.").arg(parseError.errorString()));
     if (!document.isObject())
         return fail(QStringLiteral("The saved buttons must be a JSON object of instances."));
     const QJsonValue instance = document.object().value(instanceName);

@@ -11,13 +11,16 @@
 class ButtonEventLog : public SoundPlayer, public Shell {
 public:
     explicit ButtonEventLog(Button_XP& button) : m_button(button) {
-        QObject::connect(&button, &Button_XP::Click, &m_context, [this] { entries << QStringLiteral("Click"); });
-        QObject::connect(&button, &Button_XP::KeyDown, &m_context,
-                         [this](int code, int shift) { entries << QStringLiteral("KeyDown(%1,%2)").arg(code).arg(shift); });
+        QObject::connect(&button, &Button_XP::Click, &m_context,
+                         [this] { entries << QStringLiteral("Click"); });
+        QObject::connect(&button, &Button_XP::KeyDown, &m_context, [this](int code, int shift) {
+            entries << QStringLiteral("KeyDown(%1,%2)").arg(code).arg(shift);
+        });
         QObject::connect(&button, &Button_XP::KeyPress, &m_context,
                          [this](int ascii) { entries << QStringLiteral("KeyPress(%1)").arg(ascii); });
-        QObject::connect(&button, &Button_XP::KeyUp, &m_context,
-                         [this](int code, int shift) { entries << QStringLiteral("KeyUp(%1,%2)").arg(code).arg(shift); });
+        QObject::connect(&button, &Button_XP::KeyUp, &m_context, [this](int code, int shift) {
+            entries << QStringLiteral("KeyUp(%1,%2)").arg(code).arg(shift);
+        });
         QObject::connect(&button, &Button_XP::MouseDown, &m_context, [this](int b, int s, float x, float y) {
             entries << QStringLiteral("MouseDown(%1,%2,%3,%4)").arg(b).arg(s).arg(x).arg(y);
         });
@@ -47,7 +50,9 @@ public:
     }
     void shellExecute(QWidget*, const QString& verb, const QString& target, const QString& parameters,
                       const QString& directory, int showCommand) override {
-        entries << QStringLiteral("shell(%1,%2,%3,%4,%5)").arg(verb, target, parameters, directory).arg(showCommand);
+        entries << QStringLiteral("shell(%1,%2,%3,%4,%5)")
+                       .arg(verb, target, parameters, directory)
+                       .arg(showCommand);
     }
     void openUrl(const QString& address) override { entries << QStringLiteral("browse(%1)").arg(address); }
 

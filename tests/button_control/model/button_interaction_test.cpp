@@ -23,7 +23,9 @@ private:
     QPointer<QLineEdit> otherWidget;
     std::unique_ptr<ButtonEventLog> log;
 
-    QString clickSoundPath() const { return QDir::cleanPath(QDir::current().absoluteFilePath("resources/click.wav")); }
+    QString clickSoundPath() const {
+        return QDir::cleanPath(QDir::current().absoluteFilePath("resources/click.wav"));
+    }
 
     // A pointer move with no button held (QTest only moves the real cursor for those).
     void moveTo(QPointF at, Qt::MouseButtons held = Qt::NoButton) {
@@ -69,8 +71,8 @@ private slots:
         log->take();
         QTest::mouseClick(button, Qt::LeftButton, Qt::ShiftModifier, QPoint(5, 6));
         QCOMPARE(log->take(), QStringList({"redraw(pressed=1,hover=0)", "MouseDown(1,1,5,6)",
-                                           "redraw(pressed=0,hover=0)", "sound(" + clickSoundPath() + ")", "Click",
-                                           "browse(http://example.org/)", "MouseUp(1,1,5,6)"}));
+                                           "redraw(pressed=0,hover=0)", "sound(" + clickSoundPath() + ")",
+                                           "Click", "browse(http://example.org/)", "MouseUp(1,1,5,6)"}));
     }
 
     void doubleClickClicksTwiceWithTheFirstPressValues() {
@@ -118,7 +120,8 @@ private slots:
 
         log->pointer.widgetUnderPointer = window.get();
         QTRY_VERIFY(!button->state().overTimerRunning);
-        QCOMPARE(log->take(), QStringList({"MouseOut(0)", "redraw(pressed=1,hover=0)", "redraw(pressed=0,hover=0)"}));
+        QCOMPARE(log->take(),
+                 QStringList({"MouseOut(0)", "redraw(pressed=1,hover=0)", "redraw(pressed=0,hover=0)"}));
         QVERIFY(button->state().IsPressed); // still held
 
         QTest::mouseRelease(button, Qt::LeftButton, {}, QPoint(-8, 5));
@@ -148,21 +151,24 @@ private slots:
         sendKey(QEvent::KeyPress, Qt::Key_Space, " ", true);
         sendKey(QEvent::KeyRelease, Qt::Key_Space, " ", true);
         sendKey(QEvent::KeyPress, Qt::Key_Space, " ", true);
-        QCOMPARE(log->take(), QStringList({"redraw(pressed=1,hover=1)", "KeyDown(32,0)", "KeyPress(32)",
-                                           "KeyDown(32,0)", "KeyPress(32)", "KeyDown(32,0)", "KeyPress(32)"}));
+        QCOMPARE(log->take(),
+                 QStringList({"redraw(pressed=1,hover=1)", "KeyDown(32,0)", "KeyPress(32)", "KeyDown(32,0)",
+                              "KeyPress(32)", "KeyDown(32,0)", "KeyPress(32)"}));
         QVERIFY(!button->state().overTimerRunning); // the keyboard does not start the poll
 
         sendKey(QEvent::KeyRelease, Qt::Key_Space, " ");
-        QCOMPARE(log->take(), QStringList({"redraw(pressed=0,hover=0)", "redraw(pressed=0,hover=0)",
-                                           "sound(" + clickSoundPath() + ")", "Click", "browse(http://example.org/)",
-                                           "MouseUp(1,0,0,0)", "KeyUp(32,0)"}));
+        QCOMPARE(log->take(),
+                 QStringList({"redraw(pressed=0,hover=0)", "redraw(pressed=0,hover=0)",
+                              "sound(" + clickSoundPath() + ")", "Click", "browse(http://example.org/)",
+                              "MouseUp(1,0,0,0)", "KeyUp(32,0)"}));
         QVERIFY(!button->state().KeyLatch);
     }
 
     void spaceAfterAnotherKeyStillClicks() {
         sendKey(QEvent::KeyPress, Qt::Key_A, "a");
         sendKey(QEvent::KeyPress, Qt::Key_Space, " ");
-        QCOMPARE(log->take(), QStringList({"KeyDown(65,0)", "KeyPress(97)", "KeyDown(32,0)", "KeyPress(32)"}));
+        QCOMPARE(log->take(),
+                 QStringList({"KeyDown(65,0)", "KeyPress(97)", "KeyDown(32,0)", "KeyPress(32)"}));
         sendKey(QEvent::KeyRelease, Qt::Key_Space, " ");
         QCOMPARE(eventsOnly(log->take()), QStringList({"Click", "MouseUp(1,0,0,0)", "KeyUp(32,0)"}));
         sendKey(QEvent::KeyRelease, Qt::Key_A, "a");
@@ -198,17 +204,28 @@ private slots:
     void accessKeyRules_data() {
         QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("key");
-        QTest::newRow("Sa&ve") << "Sa&ve" << "v";
-        QTest::newRow("A&&B&c") << "A&&B&c" << "c";
-        QTest::newRow("A&&B&&C&d") << "A&&B&&C&d" << "";
-        QTest::newRow("&&Save") << "&&Save" << "";
-        QTest::newRow("Save&") << "Save&" << "";
-        QTest::newRow("&Add") << "&Add" << "a";
-        QTest::newRow("upper case") << "&SAVE" << "s";
-        QTest::newRow("A&&") << "A&&" << "";
-        QTest::newRow("&&&x") << "&&&x" << "x";
-        QTest::newRow("one character") << "&" << "";
-        QTest::newRow("empty") << "" << "";
+        QTest::newRow("Sa&ve") << "Sa&ve"
+                               << "v";
+        QTest::newRow("A&&B&c") << "A&&B&c"
+                                << "c";
+        QTest::newRow("A&&B&&C&d") << "A&&B&&C&d"
+                                   << "";
+        QTest::newRow("&&Save") << "&&Save"
+                                << "";
+        QTest::newRow("Save&") << "Save&"
+                               << "";
+        QTest::newRow("&Add") << "&Add"
+                              << "a";
+        QTest::newRow("upper case") << "&SAVE"
+                                    << "s";
+        QTest::newRow("A&&") << "A&&"
+                             << "";
+        QTest::newRow("&&&x") << "&&&x"
+                              << "x";
+        QTest::newRow("one character") << "&"
+                                       << "";
+        QTest::newRow("empty") << ""
+                               << "";
     }
     void accessKeyRules() {
         QFETCH(QString, caption);
@@ -269,7 +286,8 @@ private slots:
         QTest::addColumn<QString>("url");
         QTest::addColumn<QStringList>("expected");
         QTest::newRow("mailto") << "mailto:a@b.org" << QStringList{"shell(open,mailto:a@b.org,,,1)"};
-        QTest::newRow("MAILTO goes to the browser") << "MAILTO:a@b.org" << QStringList{"browse(MAILTO:a@b.org)"};
+        QTest::newRow("MAILTO goes to the browser")
+            << "MAILTO:a@b.org" << QStringList{"browse(MAILTO:a@b.org)"};
         QTest::newRow("web page") << "http://example.org" << QStringList{"browse(http://example.org)"};
         QTest::newRow("empty") << "" << QStringList{};
         QTest::newRow("mailto: alone") << "mailto:" << QStringList{"shell(open,mailto:,,,1)"};
@@ -290,8 +308,8 @@ private slots:
         button->setSoundClick(".\\resources\\no-such-sound.wav");
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));
         QCOMPARE(clicks.size(), 1);
-        QCOMPARE(fake.sound.played,
-                 QStringList{QDir::cleanPath(QDir::current().absoluteFilePath("resources/no-such-sound.wav"))});
+        QCOMPARE(fake.sound.played, QStringList{QDir::cleanPath(
+                                        QDir::current().absoluteFilePath("resources/no-such-sound.wav"))});
 
         button->setSoundClick(QString());
         QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(5, 5));

@@ -1,5 +1,5 @@
-#include "button_control/model/Button_XP.h"
 #include "button_control/model/ButtonContainer.h"
+#include "button_control/model/Button_XP.h"
 #include "button_control/model/SavedButton.h"
 
 #include <QFile>
@@ -199,7 +199,7 @@ private slots:
         bag.WritePicture("Picture", bitmapOf(20, 10, 0xff000000), std::nullopt);
         QSignalSpy redraws(&button, &Button_XP::Redrawn);
         button.ReadProperties(bag);
-        QCOMPARE(button.PictureWidth(), 7); // not the picture's natural width
+        QCOMPARE(button.PictureWidth(), 7);      // not the picture's natural width
         QCOMPARE(button.OriginalPicSizeW(), 32); // absent: the key's default
         QCOMPARE(redraws.size(), 1);
         QCOMPARE(button.face().size(), QSize(80, 30));
@@ -254,37 +254,42 @@ private slots:
         QTest::addColumn<QString>("property");
         QTest::addColumn<int>("redraws");
         using Set = std::function<void(Button_XP&)>;
-        QTest::newRow("XPColor_Hover") << Set([](Button_XP& b) { b.setXPColor_Hover(1); }) << "XPColor_Hover" << 0;
-        QTest::newRow("XPColor_Pressed") << Set([](Button_XP& b) { b.setXPColor_Pressed(1); }) << "XPColor_Pressed"
-                                         << 0;
-        QTest::newRow("XPDefaultColors") << Set([](Button_XP& b) { b.setXPDefaultColors(false); })
-                                         << "XPDefaultColors" << 0;
-        QTest::newRow("XPShowBorderAlways") << Set([](Button_XP& b) { b.setXPShowBorderAlways(true); })
-                                            << "XPShowBorderAlways" << 0;
-        QTest::newRow("PictureHover") << Set([](Button_XP& b) { b.setPictureHover(bitmapOf(2, 2, 0)); })
-                                      << "PictureHover" << 0;
+        QTest::newRow("XPColor_Hover")
+            << Set([](Button_XP& b) { b.setXPColor_Hover(1); }) << "XPColor_Hover" << 0;
+        QTest::newRow("XPColor_Pressed")
+            << Set([](Button_XP& b) { b.setXPColor_Pressed(1); }) << "XPColor_Pressed" << 0;
+        QTest::newRow("XPDefaultColors")
+            << Set([](Button_XP& b) { b.setXPDefaultColors(false); }) << "XPDefaultColors" << 0;
+        QTest::newRow("XPShowBorderAlways")
+            << Set([](Button_XP& b) { b.setXPShowBorderAlways(true); }) << "XPShowBorderAlways" << 0;
+        QTest::newRow("PictureHover")
+            << Set([](Button_XP& b) { b.setPictureHover(bitmapOf(2, 2, 0)); }) << "PictureHover" << 0;
         QTest::newRow("URL") << Set([](Button_XP& b) { b.setURL("x"); }) << "URL" << 0;
         QTest::newRow("SoundOver") << Set([](Button_XP& b) { b.setSoundOver("x"); }) << "SoundOver" << 0;
         QTest::newRow("SoundClick") << Set([](Button_XP& b) { b.setSoundClick("x"); }) << "SoundClick" << 0;
         QTest::newRow("DefCurHand") << Set([](Button_XP& b) { b.setDefCurHand(true); }) << "DefCurHand" << 0;
-        QTest::newRow("MousePointer") << Set([](Button_XP& b) { b.setMousePointer(2); }) << "MousePointer" << 0;
-        QTest::newRow("MouseIcon") << Set([](Button_XP& b) { b.setMouseIcon(bitmapOf(2, 2, 0)); }) << "MouseIcon"
-                                   << 0;
+        QTest::newRow("MousePointer")
+            << Set([](Button_XP& b) { b.setMousePointer(2); }) << "MousePointer" << 0;
+        QTest::newRow("MouseIcon") << Set([](Button_XP& b) { b.setMouseIcon(bitmapOf(2, 2, 0)); })
+                                   << "MouseIcon" << 0;
         QTest::newRow("Caption") << Set([](Button_XP& b) { b.setCaption("x"); }) << "Caption" << 1;
         QTest::newRow("Enabled") << Set([](Button_XP& b) { b.setEnabled(false); }) << "Enabled" << 1;
-        QTest::newRow("ShowFocusRect") << Set([](Button_XP& b) { b.setShowFocusRect(false); }) << "ShowFocusRect"
-                                       << 1;
-        QTest::newRow("PicturePosition") << Set([](Button_XP& b) { b.setPicturePosition(2); }) << "PicturePosition"
-                                         << 1;
-        QTest::newRow("Picture") << Set([](Button_XP& b) { b.setPicture(bitmapOf(2, 2, 0)); }) << "Picture" << 1;
-        QTest::newRow("PictureWidth") << Set([](Button_XP& b) { b.setPictureWidth(3); }) << "PictureWidth" << 1;
-        QTest::newRow("PictureHeight") << Set([](Button_XP& b) { b.setPictureHeight(3); }) << "PictureHeight" << 1;
+        QTest::newRow("ShowFocusRect")
+            << Set([](Button_XP& b) { b.setShowFocusRect(false); }) << "ShowFocusRect" << 1;
+        QTest::newRow("PicturePosition")
+            << Set([](Button_XP& b) { b.setPicturePosition(2); }) << "PicturePosition" << 1;
+        QTest::newRow("Picture") << Set([](Button_XP& b) { b.setPicture(bitmapOf(2, 2, 0)); }) << "Picture"
+                                 << 1;
+        QTest::newRow("PictureWidth")
+            << Set([](Button_XP& b) { b.setPictureWidth(3); }) << "PictureWidth" << 1;
+        QTest::newRow("PictureHeight")
+            << Set([](Button_XP& b) { b.setPictureHeight(3); }) << "PictureHeight" << 1;
         QTest::newRow("PictureSize") << Set([](Button_XP& b) { b.setPictureSize(0); }) << "PictureSize" << 1;
         QTest::newRow("BackColor") << Set([](Button_XP& b) { b.setBackColor(1); }) << "BackColor" << 1;
         QTest::newRow("ForeColor") << Set([](Button_XP& b) { b.setForeColor(1); }) << "ForeColor" << 1;
         QTest::newRow("MaskColor") << Set([](Button_XP& b) { b.setMaskColor(1); }) << "MaskColor" << 1;
-        QTest::newRow("TransparentBG") << Set([](Button_XP& b) { b.setTransparentBG(true); }) << "TransparentBG"
-                                       << 1;
+        QTest::newRow("TransparentBG")
+            << Set([](Button_XP& b) { b.setTransparentBG(true); }) << "TransparentBG" << 1;
         QTest::newRow("BEVEL") << Set([](Button_XP& b) { b.setBEVEL(2); }) << "BEVEL" << 1;
         QTest::newRow("BEVELDEPTH") << Set([](Button_XP& b) { b.setBEVELDEPTH(2); }) << "BEVELDEPTH" << 1;
         QTest::newRow("ButtonStyle") << Set([](Button_XP& b) { b.setButtonStyle(1); }) << "ButtonStyle" << 1;
@@ -342,8 +347,8 @@ private slots:
             bool enabled;
             QSize size;
         };
-        for (const Expected& expected : {Expected{"Cmd_Zapisz", "Save", true, {153, 25}},
-                                         Expected{"ADD", "Add", false, {89, 25}}}) {
+        for (const Expected& expected :
+             {Expected{"Cmd_Zapisz", "Save", true, {153, 25}}, Expected{"ADD", "Add", false, {89, 25}}}) {
             Button_XP button(&window);
             QString error;
             QVERIFY2(LoadSavedButton(button, layout, expected.name, &error), qPrintable(error));
@@ -368,8 +373,12 @@ private slots:
             // Saving it again gives back exactly what is stored.
             PropertyBag bag;
             button.WriteProperties(bag);
-            const QJsonArray stored =
-                QJsonDocument::fromJson(layout).object().value(expected.name).toObject().value("Properties").toArray();
+            const QJsonArray stored = QJsonDocument::fromJson(layout)
+                                          .object()
+                                          .value(expected.name)
+                                          .toObject()
+                                          .value("Properties")
+                                          .toArray();
             QCOMPARE(bag.toJson(), stored);
         }
     }
@@ -378,17 +387,23 @@ private slots:
         QTest::addColumn<QByteArray>("layout");
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("not JSON") << QByteArray("{ nope") << "ADD" << "not valid JSON";
-        QTest::newRow("unknown instance") << QByteArray("{}") << "ADD" << "no saved button \"ADD\"";
+        QTest::newRow("not JSON") << QByteArray("{ nope") << "ADD"
+                                  << "not valid JSON";
+        QTest::newRow("unknown instance") << QByteArray("{}") << "ADD"
+                                          << "no saved button \"ADD\"";
         QTest::newRow("other control")
             << QByteArray(R"({"ADD": {"ProgID": "Other.Button", "Width": 5, "Height": 5, "Properties": []}})")
-            << "ADD" << "\"Other.Button\"";
-        QTest::newRow("no size") << QByteArray(R"({"ADD": {"ProgID": "Vestrel.Button_XP", "Properties": []}})")
-                                 << "ADD" << "has no size";
+            << "ADD"
+            << "\"Other.Button\"";
+        QTest::newRow("no size") << QByteArray(
+                                        R"({"ADD": {"ProgID": "Vestrel.Button_XP", "Properties": []}})")
+                                 << "ADD"
+                                 << "has no size";
         QTest::newRow("bad property")
             << QByteArray(R"({"ADD": {"ProgID": "Vestrel.Button_XP", "Width": 5, "Height": 5,
                              "Properties": [{"Key": "BEVEL", "Type": "Integer", "Value": 70000}]}})")
-            << "ADD" << "\"BEVEL\"";
+            << "ADD"
+            << "\"BEVEL\"";
     }
     void badSavedLayoutsAreRefusedWithAReason() {
         QFETCH(QByteArray, layout);

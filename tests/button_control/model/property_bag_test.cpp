@@ -94,14 +94,14 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("not an object") << QByteArray("[1]") << "property 1: not an object";
         QTest::newRow("no key") << QByteArray(R"([{"Type": "Long", "Value": 1}])") << "no \"Key\"";
-        QTest::newRow("unknown type") << QByteArray(R"([{"Key": "A", "Type": "Currency", "Value": 1}])")
-                                      << "unknown type \"Currency\"";
-        QTest::newRow("Integer too big") << QByteArray(R"([{"Key": "A", "Type": "Integer", "Value": 32768}])")
-                                         << "from -32768 to 32767";
-        QTest::newRow("Long fraction") << QByteArray(R"([{"Key": "A", "Type": "Long", "Value": 1.5}])")
-                                       << "32-bit whole number";
-        QTest::newRow("Boolean as number") << QByteArray(R"([{"Key": "A", "Type": "Boolean", "Value": 1}])")
-                                           << "true or false";
+        QTest::newRow("unknown type")
+            << QByteArray(R"([{"Key": "A", "Type": "Currency", "Value": 1}])") << "unknown type \"Currency\"";
+        QTest::newRow("Integer too big")
+            << QByteArray(R"([{"Key": "A", "Type": "Integer", "Value": 32768}])") << "from -32768 to 32767";
+        QTest::newRow("Long fraction")
+            << QByteArray(R"([{"Key": "A", "Type": "Long", "Value": 1.5}])") << "32-bit whole number";
+        QTest::newRow("Boolean as number")
+            << QByteArray(R"([{"Key": "A", "Type": "Boolean", "Value": 1}])") << "true or false";
         QTest::newRow("twice") << QByteArray(R"([{"Key": "A", "Type": "String", "Value": "x"},
                                                   {"Key": "A", "Type": "String", "Value": "y"}])")
                                << "saved twice";
@@ -123,7 +123,8 @@ private slots:
         // Colours may be written the way they are usually read, 0x80000014 unsigned.
         QString error;
         const auto bag = PropertyBag::fromJson(
-            QJsonDocument::fromJson(R"([{"Key": "C", "Type": "Long", "Value": 2147483668}])").array(), &error);
+            QJsonDocument::fromJson(R"([{"Key": "C", "Type": "Long", "Value": 2147483668}])").array(),
+            &error);
         QVERIFY2(bag, qPrintable(error));
         QCOMPARE(bag->ReadLong("C", 0), static_cast<std::int32_t>(0x80000014));
     }
