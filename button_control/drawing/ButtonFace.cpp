@@ -1,14 +1,19 @@
-#include "ButtonFace.h"
+#include "button_control/drawing/ButtonFace.h"
 
-QImage PaintButtonFace(const FaceInputs& inputs, FaceMemory& memory)
-{
-    (void)memory;
-    QImage image(qMax(inputs.width, 0), qMax(inputs.height, 0), QImage::Format_RGB32);
-    image.fill(Qt::white);
-    return image;
-}
+#include "button_control/drawing/FacePainter.h"
 
-QRegion MakeRoundRegion(int width, int height)
-{
-    return QRegion(0, 0, qMax(width, 0), qMax(height, 0));
+QImage PaintButtonFace(const FaceInputs& inputs, FaceMemory& memory) {
+    DrawSurface surface(inputs.width, inputs.height);
+    FacePainter painter(inputs, memory, surface);
+    painter.Clear();
+    painter.SetFaceColor();
+    if (inputs.ButtonStyle != 4)
+        painter.DrawBorder();
+    painter.CalcLayout();
+    painter.DrawPicture();
+    if (inputs.HasFocus == 1 && inputs.ShowFocusRect && inputs.ButtonStyle != 3)
+        painter.DrawFocusRectangle();
+    painter.DrawCaption();
+    painter.KeepLayout();
+    return surface.takeImage();
 }
