@@ -198,8 +198,6 @@ QString Button_XP::ambientDisplayName() const {
     return (host ? *host : plainContainer()).displayName(*this);
 }
 
-// ---- Life cycle -------------------------------------------------------------
-
 void Button_XP::InitProperties() {
     m_BackColor = DefaultBackColor;
     m_memory.surfaceBackColor = m_BackColor;
@@ -302,8 +300,6 @@ void Button_XP::WriteProperties(PropertyBag& bag) const {
     bag.WriteInteger(QStringLiteral("BEVEL"), m_BEVEL, 1);
     bag.WriteInteger(QStringLiteral("BEVELDEPTH"), m_BEVELDEPTH, 8);
 }
-
-// ---- Properties ---------------------------------------------------------------
 
 void Button_XP::applySurfaceEnabled(bool enabled) {
     // The change event would redraw on its own; the callers redraw when they mean to.
@@ -545,8 +541,6 @@ void Button_XP::setBEVELDEPTH(Integer New_BEVELDEPTH) {
     Refresh();
 }
 
-// ---- Drawing ------------------------------------------------------------------
-
 FaceInputs Button_XP::faceInputs() const {
     FaceInputs in;
     in.width = width();
@@ -612,8 +606,6 @@ void Button_XP::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-// ---- Size ---------------------------------------------------------------------
-
 void Button_XP::resizeEvent(QResizeEvent*) {
     OnResize();
 }
@@ -632,8 +624,6 @@ void Button_XP::OnResize() {
         clearMask(); // other styles are rectangular
     Refresh();
 }
-
-// ---- Mouse --------------------------------------------------------------------
 
 bool Button_XP::isInside(float x, float y) const {
     return x >= 0 && y >= 0 && x < static_cast<float>(width()) && y < static_cast<float>(height());
@@ -760,8 +750,6 @@ void Button_XP::OnOverTimer() {
     }
 }
 
-// ---- Keyboard and focus -------------------------------------------------------
-
 void Button_XP::keyPressEvent(QKeyEvent* event) {
     const int keyCode = virtualKeyCode(event);
     const int shift = shiftState(event->modifiers());
@@ -816,8 +804,6 @@ void Button_XP::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-// ---- Access key ---------------------------------------------------------------
-
 void Button_XP::UpdateAccessKey() {
     QChar key;
     const QString& caption = m_Caption;
@@ -862,8 +848,6 @@ bool Button_XP::event(QEvent* event) {
     }
     return QWidget::event(event);
 }
-
-// ---- Sound and link -----------------------------------------------------------
 
 void Button_XP::PlaySoundFile(const QString& path) {
     // Saved paths are written the Windows way (".\resources\click.wav") and
