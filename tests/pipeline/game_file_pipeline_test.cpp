@@ -60,6 +60,18 @@ void GameFilePipelineTest::initTestCase() {
 void GameFilePipelineTest::buildsExactCommandLines() {
     Baza table;
     FakePlatform fake;
+#ifdef Q_OS_WIN
+    GameFilePipeline pipeline(table, fake.platform, nullptr, R"(C:\Tools\Ed)");
+    QCOMPARE(pipeline.App_Path(), QString(R"(C:\Tools\Ed\)"));
+    QCOMPARE(pipeline.decompressCommandLine("unnamed_1964.bin"),
+             QString(R"("C:\Tools\Ed\zlib\zlibtool.exe" "C:\Tools\Ed\zlib\temp\unnamed_1964.bin" -d)"));
+    table.setPath(R"(C:\Tools\Ed\zlib\temp\unnamed_1964.bin.unzlib)");
+    QCOMPARE(pipeline.compressCommandLine(),
+             QString(R"("C:\Tools\Ed\zlib\zlibtool.exe" "C:\Tools\Ed\zlib\temp\unnamed_1964.bin.unzlib")"));
+    QCOMPARE(GameFilePipeline(table, fake.platform, nullptr, R"(C:\)").App_Path(), QString(R"(C:\)"));
+    QCOMPARE(GameFilePipeline::applicationPath(),
+             QDir::toNativeSeparators(QCoreApplication::applicationDirPath()) + "\\");
+#else
     GameFilePipeline pipeline(table, fake.platform, nullptr, "/opt/Ed");
     QCOMPARE(pipeline.App_Path(), QString("/opt/Ed/"));
     QCOMPARE(pipeline.decompressCommandLine("unnamed_1964.bin"),
@@ -73,6 +85,7 @@ void GameFilePipelineTest::buildsExactCommandLines() {
     // A folder that already ends in its separator gets no second one.
     QCOMPARE(GameFilePipeline(table, fake.platform, nullptr, "/").App_Path(), QString("/"));
     QCOMPARE(GameFilePipeline::applicationPath(), QCoreApplication::applicationDirPath() + "/");
+#endif
 }
 
 void GameFilePipelineTest::opensThroughToolAndLoads() {
