@@ -257,9 +257,13 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     if (!packedFile.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("zlibtool left no compressed file \"%1\": %2")
                         .arg(packed, packedFile.errorString()));
+    const QByteArray bytes = packedFile.readAll();
+    if (bytes.size() != packedFile.size())
+        return fail(QStringLiteral("\"%1\" could not be read: %2").arg(packed, packedFile.errorString()));
+    packedFile.close();
 
-    // The result may replace the game file only if it gives back exactly the
-    // table just written.
+    // These bytes may replace the game file only if they give back exactly
+    // the table just written.
     const int checkCode = runTool(verifyCommandLine());
     QFile writtenFile(written);
     QFile checkFile(unpackedAgain);
@@ -271,11 +275,6 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     if (!verified)
         return fail(QStringLiteral("The compressed file \"%1\" does not give back the table that was saved.")
                         .arg(packed));
-
-    const QByteArray bytes = packedFile.readAll();
-    if (bytes.size() != packedFile.size())
-        return fail(QStringLiteral("\"%1\" could not be read: %2").arg(packed, packedFile.errorString()));
-    packedFile.close();
 
     // Written beside the game file and renamed over it only when complete, so
     // the game file is the old one or the new one even if Vestrel is killed.

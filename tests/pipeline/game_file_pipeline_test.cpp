@@ -46,6 +46,7 @@ private slots:
     void refusedOpenChangesNothing_data();
     void refusedOpenChangesNothing();
     void saveWritesCompressedTableAndEmptiesWorkingFolder();
+    void saveThroughLinkReplacesItsTarget();
     void failedToolLeavesGameFileUntouched_data();
     void failedToolLeavesGameFileUntouched();
     void saveWithoutTableOrReadOnlyGameFileWritesNothing();
@@ -293,6 +294,22 @@ void GameFilePipelineTest::saveWritesCompressedTableAndEmptiesWorkingFolder() {
     QCOMPARE(h.pipeline.save(), SaveOutcome::Saved);
     QCOMPARE(h.tools.unpackGameFile(path).value_or(QByteArray()), ballFileBytes(balls));
     QVERIFY(h.tools.workingFiles().isEmpty());
+}
+
+void GameFilePipelineTest::saveThroughLinkReplacesItsTarget() {
+    Harness h;
+    QVERIFY(h.tools.isValid());
+    const QString real = h.game("real.bin", numberedBalls(5));
+    const QString link = h.tools.scratch() + "link.bin";
+    QVERIFY(QFile::link(real, link));
+    QCOMPARE(h.openPath(link), Outcome::Loaded);
+    QVERIFY(h.table.Zmien_Dane(1, 2, "Linked", 3, 4));
+    QCOMPARE(h.pipeline.save(), SaveOutcome::Saved);
+
+    std::vector<TestBall> expected = numberedBalls(5);
+    expected[1] = {"Linked", 2, 3, 4, expected[1].pole};
+    QVERIFY(QFileInfo(link).isSymLink());
+    QCOMPARE(h.tools.unpackGameFile(real).value_or(QByteArray()), ballFileBytes(expected));
 }
 
 enum class BadSave { ExitsNonZero, WritesGarbage, WritesNothing, WritesOtherTable, CheckFails };
