@@ -112,6 +112,30 @@ private slots:
         QCOMPARE(baza.Get_Nazwa(1), QStringLiteral("Żółw ?"));
     }
 
+    void undefinedBytesAreSavedAsQuestionMarks() {
+        const QString path = file(header(72) + record("A\x81"
+                                                      "B\x98",
+                                                      1, 1, 1, 1),
+                                  "holes.unzlib");
+        Baza baza;
+        QVERIFY(baza.Wczytaj(path));
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("A\uFFFDB\uFFFD"));
+        QVERIFY(baza.Zapisz(QString()));
+        QCOMPARE(readFile(path), header(72) + record("A?B?", 1, 1, 1, 1));
+    }
+
+    void anEditedNameReadsBackAsTyped() {
+        Baza baza;
+        QVERIFY(baza.Wczytaj(file(header(72) + record("a", 1, 1, 1, 1), "typed.unzlib")));
+        QVERIFY(baza.Zmien_Dane(0, 1, QStringLiteral("Ball \u4E2D"), 1, 1));
+        // Only the file holds the code page's approximation.
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball \u4E2D"));
+        QVERIFY(baza.Zapisz(QString()));
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball \u4E2D"));
+        QVERIFY(baza.Wczytaj(QString()));
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball ?"));
+    }
+
     void nothingIsWrittenWithoutATable() {
         const QString target = m_dir.filePath("never.unzlib");
         Baza fresh;
