@@ -74,9 +74,13 @@ ReadResult read(QIODevice& in) {
             return {ReadError::ShortRecords, {}};
         got += n;
     }
-    for (qint64 at = 0; at < recordBytes; at += recordSize) {
-        if (!std::memchr(records.constData() + at, 0, nameSize))
+    for (char* record = records.data(); record < records.data() + recordBytes; record += recordSize) {
+        const void* nul = std::memchr(record, 0, nameSize);
+        if (!nul)
             return {ReadError::NameWithoutNul, {}};
+        // Leftovers of an older name after the NUL are never written back.
+        const qsizetype length = static_cast<const char*>(nul) - record;
+        std::memset(record + length, 0, nameSize - length);
     }
     return {ReadError::None, std::move(records)};
 }
@@ -110,11 +114,9 @@ std::optional<QByteArray> fileBytes(const QByteArray& records) {
     const std::optional<std::int32_t> dataSize = dataSizeFor(count);
     if (!dataSize || records.size() % recordSize != 0)
         return std::nullopt;
-    QByteArray bytes(headerSize + *dataSize, Qt::Uninitialized);
+    QByteArray bytes = header(*dataSize);
+    bytes.append(records);
     char* p = bytes.data();
-    for (int f = 0; f < 8; ++f)
-        qToLittleEndian<std::int32_t>(f == dataSizeField ? *dataSize : expectedHeader[f], p + 4 * f);
-    std::memcpy(p + headerSize, records.constData(), records.size());
     const std::array<char, 256>& saved = savedByte();
     for (char* record = p + headerSize; record < p + bytes.size(); record += recordSize) {
         const void* nul = std::memchr(record, 0, nameSize);
@@ -124,6 +126,36 @@ std::optional<QByteArray> fileBytes(const QByteArray& records) {
         std::memset(record + length, 0, nameSize - length);
     }
     return bytes;
+}
+
+QByteArray header(std::int32_t dataSize) {
+    QByteArray bytes(headerSize, Qt::Uninitialized);
+    for (int f = 0; f < 8; ++f)
+        qToLittleEndian<std::int32_t>(f == dataSizeField ? dataSize : expectedHeader[f],
+                                      bytes.data() + 4 * f);
+    return bytes;
+}
+
+bool savedAsRead(const QByteArray& records) {
+    const std::array<char, 256>& saved = savedByte();
+    for (const char* record = records.constData(); record < records.constData() + records.size();
+         record += recordSize) {
+        // Most names are plain ASCII, which is always kept: look closer only
+        // at a name with a byte of 0x80 or more.
+        std::uint64_t high = 0;
+        for (qsizetype i = 0; i < nameSize; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, record + i, 8);
+            high |= word;
+        }
+        if (!(high & 0x8080808080808080u))
+            continue;
+        for (qsizetype i = 0; i < nameSize && record[i] != 0; ++i) {
+            if (saved[static_cast<unsigned char>(record[i])] != record[i])
+                return false;
+        }
+    }
+    return true;
 }
 
 std::optional<QByteArray> encode(const QVector<Ball>& balls) {

@@ -36,7 +36,7 @@ enum class ReadError {
 
 struct ReadResult {
     ReadError error = ReadError::None;
-    QByteArray records; // recordSize bytes each, every name field with a NUL
+    QByteArray records; // recordSize bytes each, every name field NUL after its name
 };
 
 // Number of records Data_Size announces: Data_Size / 72 rounded to the
@@ -62,6 +62,13 @@ void setName(char* record, QStringView name);
 // '?', exactly as if every name had been read as text and written back.
 // nullopt when there are too many records for Data_Size.
 std::optional<QByteArray> fileBytes(const QByteArray& records);
+
+// The 32-byte header for this Data_Size.
+QByteArray header(std::int32_t dataSize);
+
+// True when `fileBytes` would copy these records (as `read` and `setName`
+// leave them) unchanged: no name holds a byte the code page leaves undefined.
+bool savedAsRead(const QByteArray& records);
 
 // The whole file for these balls.
 std::optional<QByteArray> encode(const QVector<Ball>& balls);

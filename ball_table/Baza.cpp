@@ -113,9 +113,17 @@ bool Baza::Zapisz(const QString& Str_Path) {
     const QString target = Str_Path.isEmpty() ? m_path : Str_Path;
     if (target.isEmpty())
         return false;
-    const std::optional<QByteArray> bytes = BallFile::fileBytes(m_records);
-    if (!bytes)
+    const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
+    if (!dataSize)
         return false;
+    // The records go out as they are held unless a name needs its undefined
+    // bytes replaced; that spares copying the whole table.
+    std::optional<QByteArray> fixed;
+    if (!BallFile::savedAsRead(m_records)) {
+        fixed = BallFile::fileBytes(m_records);
+        if (!fixed)
+            return false;
+    }
 
     // The new file is written beside the target and takes its place only when
     // complete, so a failure leaves the previous file as it was. QSaveFile
@@ -123,7 +131,10 @@ bool Baza::Zapisz(const QString& Str_Path) {
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (!BallFile::writeAll(file, *bytes) || !file.flush() || file.error() != QFileDevice::NoError) {
+    const bool written =
+        fixed ? BallFile::writeAll(file, *fixed)
+              : BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
+    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }

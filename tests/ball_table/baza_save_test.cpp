@@ -113,15 +113,18 @@ private slots:
     }
 
     void undefinedBytesAreSavedAsQuestionMarks() {
-        const QString path = file(header(72) + record("A\x81"
-                                                      "B\x98",
-                                                      1, 1, 1, 1),
+        // The first name's high bytes are all defined; the second one's not.
+        const QString path = file(header(144) + record("\xA3\xF3\x64\x9F", 1, 1, 1, 1) +
+                                      record("A\x81"
+                                             "B\x98",
+                                             2, 2, 2, 2),
                                   "holes.unzlib");
         Baza baza;
         QVERIFY(baza.Wczytaj(path));
-        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("A\uFFFDB\uFFFD"));
+        QCOMPARE(baza.Get_Nazwa(1), QStringLiteral("A\uFFFDB\uFFFD"));
         QVERIFY(baza.Zapisz(QString()));
-        QCOMPARE(readFile(path), header(72) + record("A?B?", 1, 1, 1, 1));
+        QCOMPARE(readFile(path),
+                 header(144) + record("\xA3\xF3\x64\x9F", 1, 1, 1, 1) + record("A?B?", 2, 2, 2, 2));
     }
 
     void anEditedNameReadsBackAsTyped() {
