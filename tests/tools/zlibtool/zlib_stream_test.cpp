@@ -159,6 +159,50 @@ private slots:
         QCOMPARE(decompress(container(cut, std::uint32_t(cut.size()), 10000)).error, Error::Truncated);
     }
 
+    void aFailingSinkStopsTheWork() {
+        const Bytes data = sampleData(2000000);
+        const Bytes stream = zlibCompressed(data);
+        int calls = 0;
+        const Sink refuseSecond = [&calls](std::span<const unsigned char>) { return ++calls < 2; };
+        QCOMPARE(decompressTo(stream, refuseSecond), Error::SinkFailed);
+        QCOMPARE(calls, 2);
+        calls = 0;
+        QCOMPARE(compressTo(data, [&calls](std::span<const unsigned char>) { return ++calls > 1000; }),
+                 Error::SinkFailed);
+        QCOMPARE(calls, 1);
+    }
+
+    void outputArrivesInPiecesThatAddUp() {
+        const Bytes data = sampleData(3000000);
+        Bytes joined;
+        int pieces = 0;
+        const Sink collect = [&](std::span<const unsigned char> piece) {
+            ++pieces;
+            joined.insert(joined.end(), piece.begin(), piece.end());
+            return true;
+        };
+        QCOMPARE(decompressTo(zlibCompressed(data), collect), Error::None);
+        QVERIFY(pieces > 1);
+        QVERIFY(joined == data);
+    }
+
+    void aContainerWhoseSignatureIsItselfAStreamStillReads() {
+        // The signature is a whole empty zlib stream: the plain reading fails on
+        // the bytes after it, and nothing of it may reach
+        // the sink before the container reading starts.
+        const Bytes data = sampleData(1000);
+        const Bytes stream = zlibCompressed(data);
+        const Bytes file =
+            container(stream, std::uint32_t(stream.size()), 1000, "\x78\x9c\x03\x00\x00\x00\x00\x01");
+        Bytes joined;
+        const Sink collect = [&](std::span<const unsigned char> piece) {
+            joined.insert(joined.end(), piece.begin(), piece.end());
+            return true;
+        };
+        QCOMPARE(decompressTo(file, collect), Error::None);
+        QVERIFY(joined == data);
+    }
+
     void everyErrorHasAMessage() {
         for (Error e : {Error::Corrupt, Error::Truncated, Error::TrailingData, Error::TooLarge,
                         Error::SizeMismatch, Error::OutOfMemory})

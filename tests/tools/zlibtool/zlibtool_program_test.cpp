@@ -8,6 +8,9 @@
 
 #include <zlib.h>
 
+#include <csignal>
+#include <sys/resource.h>
+
 namespace {
 
 QString toolPath() {
@@ -19,8 +22,18 @@ struct Run {
     QByteArray err;
 };
 
-Run runTool(const QStringList& args) {
+// `fileSizeLimit` > 0 runs the tool as on a nearly full disk.
+Run runTool(const QStringList& args, rlim_t fileSizeLimit = 0) {
     QProcess process;
+    if (fileSizeLimit > 0) {
+        process.setChildProcessModifier([fileSizeLimit] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            rlimit limit{};
+            getrlimit(RLIMIT_FSIZE, &limit);
+            limit.rlim_cur = fileSizeLimit;
+            setrlimit(RLIMIT_FSIZE, &limit);
+        });
+    }
     process.start(toolPath(), args);
     process.waitForFinished(60000);
     return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
@@ -135,6 +148,17 @@ private slots:
         QVERIFY(r.err.endsWith('\n'));
         QVERIFY(!QFile::exists(path + ".unzlib"));
         QCOMPARE(strayFiles({"bad.bin"}), QStringList());
+    }
+
+    void aFullDiskLeavesNoResult() {
+        const QString path = m_dir.filePath("full.bin");
+        writeFile(path, zlibCompressed(sampleData()));
+        writeFile(path + ".unzlib", "stale");
+        const Run r = runTool({path, "-d"}, 4096);
+        QCOMPARE(r.exitCode, 1);
+        QVERIFY(r.err.contains("cannot write"));
+        QVERIFY(!QFile::exists(path + ".unzlib"));
+        QCOMPARE(strayFiles({"full.bin"}), QStringList());
     }
 
     void missingInputFails() {
