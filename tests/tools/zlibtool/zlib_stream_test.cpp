@@ -187,9 +187,8 @@ private slots:
     }
 
     void aContainerWhoseSignatureIsItselfAStreamStillReads() {
-        // The signature is a whole empty zlib stream: the plain reading fails on
-        // the bytes after it, and nothing of it may reach
-        // the sink before the container reading starts.
+        // The signature is a whole empty zlib stream: the plain reading fails
+        // on the bytes after it, and nothing of it may reach the sink.
         const Bytes data = sampleData(1000);
         const Bytes stream = zlibCompressed(data);
         const Bytes file =
