@@ -112,19 +112,31 @@ private slots:
         QCOMPARE(baza.Get_Nazwa(1), QStringLiteral("Żółw ?"));
     }
 
-    void nothingIsWrittenWithoutATable() {
-        const QString target = m_dir.filePath("never.unzlib");
-        Baza fresh;
-        QVERIFY(!fresh.Zapisz(target));
-        QVERIFY(!QFile::exists(target));
+    void undefinedBytesAreSavedAsQuestionMarks() {
+        // The first name's high bytes are all defined; the second one's not.
+        const QString path = file(header(144) + record("\xA3\xF3\x64\x9F", 1, 1, 1, 1) +
+                                      record("A\x81"
+                                             "B\x98",
+                                             2, 2, 2, 2),
+                                  "holes.unzlib");
+        Baza baza;
+        QVERIFY(baza.Wczytaj(path));
+        QCOMPARE(baza.Get_Nazwa(1), QStringLiteral("A\uFFFDB\uFFFD"));
+        QVERIFY(baza.Zapisz(QString()));
+        QCOMPARE(readFile(path),
+                 header(144) + record("\xA3\xF3\x64\x9F", 1, 1, 1, 1) + record("A?B?", 2, 2, 2, 2));
+    }
 
-        const QString bad = file(header(36) + record("A", 1, 1, 1, 1), "bad.unzlib");
-        Baza failed;
-        QVERIFY(!failed.Wczytaj(bad));
-        QVERIFY(!failed.Zapisz(target));
-        QVERIFY(!failed.Zapisz(QString()));
-        QVERIFY(!QFile::exists(target));
-        QCOMPARE(readFile(bad), header(36) + record("A", 1, 1, 1, 1));
+    void anEditedNameReadsBackAsTyped() {
+        Baza baza;
+        QVERIFY(baza.Wczytaj(file(header(72) + record("a", 1, 1, 1, 1), "typed.unzlib")));
+        QVERIFY(baza.Zmien_Dane(0, 1, QStringLiteral("Ball \u4E2D"), 1, 1));
+        // Only the file holds the code page's approximation.
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball \u4E2D"));
+        QVERIFY(baza.Zapisz(QString()));
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball \u4E2D"));
+        QVERIFY(baza.Wczytaj(QString()));
+        QCOMPARE(baza.Get_Nazwa(0), QStringLiteral("Ball ?"));
     }
 
     void dataSizeFollowsTheCount() {
@@ -180,6 +192,8 @@ private slots:
 
     void aTargetThatCannotBeCreatedFails() {
         Baza baza;
+        QVERIFY(!baza.Zapisz(m_dir.filePath("never.unzlib"))); // nothing loaded yet
+        QVERIFY(!QFile::exists(m_dir.filePath("never.unzlib")));
         QVERIFY(baza.Wczytaj(file(manyBalls(1), "one.unzlib")));
         QVERIFY(!baza.Zapisz(m_dir.filePath("no/such/folder/x.unzlib")));
         QVERIFY(!baza.Zapisz(m_dir.path())); // a directory is no file

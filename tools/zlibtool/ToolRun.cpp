@@ -74,13 +74,14 @@ std::optional<Bytes> readWholeFile(const fs::path& path, std::string& message) {
     return data;
 }
 
-bool writeFileAtomically(const fs::path& target, std::span<const unsigned char> data, std::string& message) {
+bool writeFileAtomically(const fs::path& target, const Producer& produce, std::string& message) {
     std::error_code ec;
     if (fs::is_directory(target, ec)) {
         message = "cannot write " + target.string() + ": it is a directory";
         return false;
     }
     const fs::path temporary = temporaryBeside(target);
+    Error error = Error::None;
     bool written = false;
     {
         std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
@@ -88,17 +89,22 @@ bool writeFileAtomically(const fs::path& target, std::span<const unsigned char> 
             message = "cannot create " + temporary.string();
             return false;
         }
-        out.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+        error = produce([&out](std::span<const unsigned char> piece) {
+            out.write(reinterpret_cast<const char*>(piece.data()),
+                      static_cast<std::streamsize>(piece.size()));
+            return bool(out);
+        });
         out.flush();
         out.close();
         written = !out.fail();
     }
-    if (written) {
+    if (error == Error::None && written) {
         fs::rename(temporary, target, ec);
         if (!ec)
             return true;
     }
-    message = "cannot write " + target.string();
+    message = error != Error::None && error != Error::SinkFailed ? std::string(describe(error))
+                                                                 : "cannot write " + target.string();
     fs::remove(temporary, ec);
     return false;
 }
@@ -123,11 +129,13 @@ int run(const std::vector<std::string>& args, std::ostream& err) {
     const std::optional<Bytes> input = readWholeFile(command->input, message);
     if (!input)
         return fail(message);
-    const Result result = command->mode == Mode::Decompress ? decompress(*input) : compress(*input);
-    if (!result.ok())
-        return fail(command->input.string() + ": " + std::string(describe(result.error)));
-    if (!writeFileAtomically(target, result.data, message))
-        return fail(message);
+    const std::span<const unsigned char> bytes(*input);
+    const bool decompressing = command->mode == Mode::Decompress;
+    const Producer produce = [&](const Sink& sink) {
+        return decompressing ? decompressTo(bytes, sink) : compressTo(bytes, sink);
+    };
+    if (!writeFileAtomically(target, produce, message))
+        return fail(command->input.string() + ": " + message);
     return exitSuccess;
 }
 

@@ -3,6 +3,7 @@
 #include "tools/zlibtool/ZlibStream.h"
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -35,10 +36,10 @@ std::filesystem::path resultPath(const Command& command);
 // Reads a whole file; nullopt with a message when it cannot.
 std::optional<Bytes> readWholeFile(const std::filesystem::path& path, std::string& message);
 
-// Writes beside `target`, then renames over it; nothing is left behind on
-// failure.
-bool writeFileAtomically(const std::filesystem::path& target, std::span<const unsigned char> data,
-                         std::string& message);
+// Writes what `produce` hands to its sink into a file beside `target`, then
+// renames it over `target`; nothing is left behind on failure.
+using Producer = std::function<Error(const Sink&)>;
+bool writeFileAtomically(const std::filesystem::path& target, const Producer& produce, std::string& message);
 
 // The whole program; `args` without the program name. Messages go to `err`.
 int run(const std::vector<std::string>& args, std::ostream& err);

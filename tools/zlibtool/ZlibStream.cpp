@@ -12,115 +12,64 @@ namespace {
 
 // zlib counts in uInt; larger inputs are fed in pieces.
 constexpr std::size_t maxChunk = std::numeric_limits<uInt>::max();
+// Output goes to the sink through a buffer of this size.
+constexpr std::size_t outputChunk = std::size_t(256) << 10;
 
 std::uint32_t le32(const unsigned char* p) {
     return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
            std::uint32_t(p[3]) << 24;
 }
 
-} // namespace
-
-std::string_view describe(Error error) {
-    switch (error) {
-    case Error::None:
-        return "no error";
-    case Error::Corrupt:
-        return "not a valid zlib stream";
-    case Error::Truncated:
-        return "the zlib stream is cut short";
-    case Error::TrailingData:
-        return "unexpected bytes after the end of the zlib stream";
-    case Error::TooLarge:
-        return "the data would decompress to more than 64 MiB";
-    case Error::SizeMismatch:
-        return "the sizes in the header do not match the zlib stream";
-    case Error::OutOfMemory:
-        return "out of memory";
-    }
-    return "unknown error";
+// Whether the first two bytes can open a zlib stream (RFC 1950): deflate,
+// a window of at most 32K, the check bits right and no preset dictionary.
+bool looksLikeZlibHeader(std::span<const unsigned char> input) {
+    if (input.size() < 2)
+        return false;
+    const unsigned cmf = input[0];
+    const unsigned flg = input[1];
+    return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (cmf * 256 + flg) % 31 == 0 && !(flg & 0x20);
 }
 
-Result compress(std::span<const unsigned char> input) {
-    Result result;
-    z_stream zs{};
-    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK)
-        return {Error::OutOfMemory, {}};
-    try {
-        result.data.resize(input.size() <= maxChunk ? deflateBound(&zs, uLong(input.size()))
-                                                    : input.size() + 1024);
-    } catch (const std::bad_alloc&) {
-        deflateEnd(&zs);
-        return {Error::OutOfMemory, {}};
-    }
-    std::size_t inPos = 0;
-    int status = Z_OK;
-    while (status != Z_STREAM_END) {
-        if (zs.total_out == result.data.size()) {
-            try {
-                result.data.resize(result.data.size() * 2);
-            } catch (const std::bad_alloc&) {
-                deflateEnd(&zs);
-                return {Error::OutOfMemory, {}};
-            }
-        }
-        const std::size_t outPos = std::size_t(zs.total_out);
-        zs.next_out = result.data.data() + outPos;
-        zs.avail_out = uInt(std::min(result.data.size() - outPos, maxChunk));
-        const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
-        zs.next_in = const_cast<Bytef*>(input.data() + inPos);
-        zs.avail_in = uInt(inChunk);
-        const bool last = inPos + inChunk == input.size();
-        status = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
-        inPos += inChunk - zs.avail_in;
-        if (status == Z_STREAM_ERROR) {
-            deflateEnd(&zs);
-            return {Error::OutOfMemory, {}};
-        }
-    }
-    result.data.resize(std::size_t(zs.total_out));
-    deflateEnd(&zs);
-    return result;
+Sink appendTo(Bytes& out) {
+    return [&out](std::span<const unsigned char> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+    };
 }
 
-Result decompressStream(std::span<const unsigned char> input, std::size_t limit) {
+// Inflates one stream into the sink; `produced` counts what came out.
+Error inflateTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit,
+                std::size_t& produced) {
+    produced = 0;
     if (input.empty())
-        return {Error::Truncated, {}};
+        return Error::Truncated;
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
-        return {Error::OutOfMemory, {}};
-    Result result;
-    // Room for one byte past the limit tells "exactly the limit" from "more".
-    const std::size_t ceiling = limit + 1;
-    // A first guess that fits most ball files at once; grows by doubling.
-    std::size_t capacity = std::min(ceiling, std::max<std::size_t>(input.size() * 4, 4096));
-    std::size_t inPos = 0;
-    std::size_t produced = 0;
+        return Error::OutOfMemory;
     Error error = Error::None;
+    std::size_t inPos = 0;
     try {
-        result.data.resize(capacity);
+        Bytes buffer(outputChunk);
         while (true) {
-            if (produced == capacity) {
-                if (capacity == ceiling) {
-                    error = Error::TooLarge;
-                    break;
-                }
-                capacity = capacity > ceiling / 2 ? ceiling : capacity * 2;
-                result.data.resize(capacity);
-            }
-            zs.next_out = result.data.data() + produced;
-            zs.avail_out = uInt(std::min(capacity - produced, maxChunk));
             const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
             zs.next_in = const_cast<Bytef*>(input.data() + inPos);
             zs.avail_in = uInt(inChunk);
-            const uInt outBefore = zs.avail_out;
+            zs.next_out = buffer.data();
+            zs.avail_out = uInt(buffer.size());
             const int status = inflate(&zs, Z_NO_FLUSH);
             inPos += inChunk - zs.avail_in;
-            produced += outBefore - zs.avail_out;
-            if (status == Z_STREAM_END) {
-                if (produced > limit)
-                    error = Error::TooLarge;
+            const std::size_t got = buffer.size() - zs.avail_out;
+            if (got > limit - produced) {
+                error = Error::TooLarge;
                 break;
             }
+            produced += got;
+            if (got > 0 && !sink(std::span(buffer.data(), got))) {
+                error = Error::SinkFailed;
+                break;
+            }
+            if (status == Z_STREAM_END)
+                break;
             if (status == Z_MEM_ERROR) {
                 error = Error::OutOfMemory;
                 break;
@@ -143,25 +92,115 @@ Result decompressStream(std::span<const unsigned char> input, std::size_t limit)
     // zlib reports success at the end of the stream whatever follows it.
     if (error == Error::None && inPos != input.size())
         error = Error::TrailingData;
-    if (error != Error::None)
-        return {error, {}};
-    result.data.resize(produced);
+    return error;
+}
+
+Error containerTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+    std::size_t produced = 0;
+    const Error error = inflateTo(input.subspan(containerHeaderSize), sink, limit, produced);
+    if (error == Error::None && produced != le32(input.data() + 12))
+        return Error::SizeMismatch;
+    return error;
+}
+
+} // namespace
+
+std::string_view describe(Error error) {
+    switch (error) {
+    case Error::None:
+        return "no error";
+    case Error::Corrupt:
+        return "not a valid zlib stream";
+    case Error::Truncated:
+        return "the zlib stream is cut short";
+    case Error::TrailingData:
+        return "unexpected bytes after the end of the zlib stream";
+    case Error::TooLarge:
+        return "the data would decompress to more than 64 MiB";
+    case Error::SizeMismatch:
+        return "the sizes in the header do not match the zlib stream";
+    case Error::OutOfMemory:
+        return "out of memory";
+    case Error::SinkFailed:
+        return "the output could not be written";
+    }
+    return "unknown error";
+}
+
+Error compressTo(std::span<const unsigned char> input, const Sink& sink) {
+    z_stream zs{};
+    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK)
+        return Error::OutOfMemory;
+    Error error = Error::None;
+    std::size_t inPos = 0;
+    try {
+        Bytes buffer(outputChunk);
+        int status = Z_OK;
+        while (status != Z_STREAM_END) {
+            const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
+            zs.next_in = const_cast<Bytef*>(input.data() + inPos);
+            zs.avail_in = uInt(inChunk);
+            zs.next_out = buffer.data();
+            zs.avail_out = uInt(buffer.size());
+            const bool last = inPos + inChunk == input.size();
+            status = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
+            inPos += inChunk - zs.avail_in;
+            if (status == Z_STREAM_ERROR) {
+                error = Error::OutOfMemory;
+                break;
+            }
+            const std::size_t got = buffer.size() - zs.avail_out;
+            if (got > 0 && !sink(std::span(buffer.data(), got))) {
+                error = Error::SinkFailed;
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        error = Error::OutOfMemory;
+    }
+    deflateEnd(&zs);
+    return error;
+}
+
+Result compress(std::span<const unsigned char> input) {
+    Result result;
+    result.error = compressTo(input, appendTo(result.data));
+    if (!result.ok())
+        result.data.clear();
     return result;
 }
 
+Result decompressStream(std::span<const unsigned char> input, std::size_t limit) {
+    Result result;
+    std::size_t produced = 0;
+    result.error = inflateTo(input, appendTo(result.data), limit, produced);
+    if (!result.ok())
+        result.data = {};
+    return result;
+}
+
+Error decompressTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+    const bool container =
+        input.size() > containerHeaderSize && le32(input.data() + 8) == input.size() - containerHeaderSize;
+    std::size_t produced = 0;
+    if (!container)
+        return inflateTo(input, sink, limit, produced);
+    if (!looksLikeZlibHeader(input))
+        return containerTo(input, sink, limit);
+    // A signature that happens to look like a zlib header: try the plain
+    // reading first, aside, so that its failure leaves the sink untouched.
+    const Result plain = decompressStream(input, limit);
+    if (plain.ok())
+        return sink(plain.data) ? Error::None : Error::SinkFailed;
+    return containerTo(input, sink, limit);
+}
+
 Result decompress(std::span<const unsigned char> input, std::size_t limit) {
-    Result plain = decompressStream(input, limit);
-    if (plain.ok() || input.size() <= containerHeaderSize)
-        return plain;
-    const std::uint32_t compressedSize = le32(input.data() + 8);
-    const std::uint32_t decompressedSize = le32(input.data() + 12);
-    if (compressedSize != input.size() - containerHeaderSize)
-        return plain;
-    // The sizes mark a container: its stream's own error is the one to tell.
-    Result inner = decompressStream(input.subspan(containerHeaderSize), limit);
-    if (inner.ok() && inner.data.size() != decompressedSize)
-        return {Error::SizeMismatch, {}};
-    return inner;
+    Result result;
+    result.error = decompressTo(input, appendTo(result.data), limit);
+    if (!result.ok())
+        result.data = {};
+    return result;
 }
 
 } // namespace zlibtool

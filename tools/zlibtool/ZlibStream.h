@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -29,6 +30,7 @@ enum class Error {
     TooLarge,     // more than maxDecompressedSize would come out
     SizeMismatch, // a container's sizes disagree with its stream
     OutOfMemory,
+    SinkFailed, // the receiver of the output gave up
 };
 
 std::string_view describe(Error error);
@@ -39,7 +41,12 @@ struct Result {
     bool ok() const { return error == Error::None; }
 };
 
+// Receives output piece by piece; returning false stops the work (a failed
+// write), which is reported as Error::SinkFailed.
+using Sink = std::function<bool(std::span<const unsigned char>)>;
+
 // One zlib stream of the whole input, at zlib's default level.
+Error compressTo(std::span<const unsigned char> input, const Sink& sink);
 Result compress(std::span<const unsigned char> input);
 
 // Exactly one complete zlib stream, every byte of the input consumed.
@@ -47,7 +54,10 @@ Result decompressStream(std::span<const unsigned char> input, std::size_t limit 
 
 // A zlib stream at offset 0, or else one behind a container header whose
 // two sizes match the stream; any 8 signature bytes are accepted, since
-// only the sizes can be checked.
+// only the sizes can be checked. On failure the sink may have received part
+// of the output, which the caller must discard.
+Error decompressTo(std::span<const unsigned char> input, const Sink& sink,
+                   std::size_t limit = maxDecompressedSize);
 Result decompress(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
 
 } // namespace zlibtool
