@@ -18,8 +18,17 @@ def load_targets(path):
 
 
 def parse_limit(limit):
-    m = re.fullmatch(r"\s*([0-9.]+)\s*(ns|us|ms|s)\s*", limit)
-    return float(m.group(1)) * UNITS[m.group(2)] if m else None
+    """A time ("25 us") bounds the median; "3x" bounds the benchmark's ratio counter."""
+    m = re.fullmatch(r"\s*([0-9.]+)\s*(ns|us|ms|s|x)\s*", limit)
+    if not m:
+        return None, None
+    if m.group(2) == "x":
+        return "ratio", float(m.group(1))
+    return "time", float(m.group(1)) * UNITS[m.group(2)]
+
+
+def format_seconds(seconds):
+    return f"{seconds * 1e3:.3f} ms" if seconds >= 1e-3 else f"{seconds * 1e6:.2f} us"
 
 
 def main():
@@ -41,10 +50,17 @@ def main():
                 if pattern.search(name):
                     limit, note = target_limit, target_note or note
                     break
-            bound = parse_limit(limit)
-            verdict = "" if bound is None else ("ok" if seconds <= bound else "OVER")
-            rows.append((name, f"{seconds * 1e3:.3f} ms" if seconds >= 1e-3 else f"{seconds * 1e6:.2f} us",
-                         limit or "-", verdict, note))
+            kind, bound = parse_limit(limit)
+            figure = format_seconds(seconds)
+            if "ratio" in b:
+                figure += f" (ratio {b['ratio']:.2f}x)"
+            if kind == "time":
+                verdict = "ok" if seconds <= bound else "OVER"
+            elif kind == "ratio" and "ratio" in b:
+                verdict = "ok" if b["ratio"] <= bound else "OVER"
+            else:
+                verdict = ""
+            rows.append((name, figure, limit or "-", verdict, note))
     header = ("benchmark", "median", "target", "", "note")
     widths = [max(len(r[i]) for r in rows + [header]) for i in range(5)]
     for row in [header] + rows:
