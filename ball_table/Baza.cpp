@@ -1,0 +1,137 @@
+#include "ball_table/Baza.h"
+
+#include "ball_table/BallFile.h"
+#include "ball_table/NumberText.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace {
+
+constexpr qsizetype maxNameLength = 64;
+constexpr double highestNewId = 15000;
+
+// The file format ends a name at its first NUL and holds 64 characters.
+QString storableName(const QString& name) {
+    QString kept = name.left(maxNameLength);
+    const qsizetype nul = kept.indexOf(QChar(u'\0'));
+    if (nul >= 0)
+        kept.truncate(nul);
+    return kept;
+}
+
+} // namespace
+
+Baza::Baza(TextSource newIdText) : m_newIdText(std::move(newIdText)) {}
+
+std::int16_t Baza::Dodaj_Nowy() {
+    if (Count() == 0 || !m_loaded)
+        return 0;
+    const std::optional<double> typed = readLocaleNumber(m_newIdText ? m_newIdText() : QString());
+    if (!typed)
+        return 0;
+    const double v = roundHalfEven(*typed - 1.0);
+    if (!(v >= 0 && v < highestNewId))
+        return 0;
+    Ball ball;
+    ball.ID = static_cast<std::int16_t>(v + 1);
+    m_balls.append(ball);
+    return ball.ID;
+}
+
+bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa, std::int16_t Mode,
+                      std::int16_t Mode2) {
+    const std::int32_t p = Clamp_Index(Index);
+    if (p < 0)
+        return false;
+    Ball& ball = m_balls[p];
+    ball.ID = ID;
+    ball.Nazwa = storableName(Nazwa);
+    ball.Mode = Mode;
+    ball.Mode2 = Mode2;
+    return true;
+}
+
+QString Baza::Get_Nazwa(std::int32_t Index) const {
+    const std::int32_t p = Clamp_Index(Index);
+    return p < 0 ? QString() : m_balls[p].Nazwa;
+}
+
+std::int16_t Baza::Get_ID(std::int32_t Index) const {
+    const std::int32_t p = Clamp_Index(Index);
+    return p < 0 ? 0 : m_balls[p].ID;
+}
+
+std::int16_t Baza::Get_Mode(std::int32_t Index) const {
+    const std::int32_t p = Clamp_Index(Index);
+    return p < 0 ? 0 : m_balls[p].Mode;
+}
+
+std::int16_t Baza::Get_Mode2(std::int32_t Index) const {
+    const std::int32_t p = Clamp_Index(Index);
+    return p < 0 ? 0 : m_balls[p].Mode2;
+}
+
+std::int16_t Baza::Get_Pole(std::int32_t Index) const {
+    const std::int32_t p = Clamp_Index(Index);
+    return p < 0 ? 0 : m_balls[p].Pole;
+}
+
+bool Baza::Wczytaj(const QString& Str_Path) {
+    if (!Str_Path.isEmpty())
+        m_path = Str_Path;
+    if (!File_Exists(m_path))
+        return false;
+    m_balls.clear();
+    m_loaded = true;
+
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    BallFile::ReadResult result = BallFile::read(file);
+    // A failed load keeps nothing, so a partial table can never be saved
+    // over the user's file.
+    if (result.error != BallFile::ReadError::None)
+        return false;
+    m_balls = std::move(result.balls);
+    return true;
+}
+
+bool Baza::Zapisz(const QString& Str_Path) {
+    if (!m_loaded || Count() == 0)
+        return false;
+    const QString target = Str_Path.isEmpty() ? m_path : Str_Path;
+    if (target.isEmpty())
+        return false;
+
+    // The new file is written beside the target and takes its place only when
+    // complete, so a failure leaves the previous file as it was. QSaveFile
+    // commits even after a failed write or flush, hence the checks here.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    if (!BallFile::write(file, m_balls) || !file.flush() || file.error() != QFileDevice::NoError) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+bool Baza::File_Exists(const QString& Str_Path) {
+    return !Str_Path.isEmpty() && QFileInfo::exists(Str_Path);
+}
+
+std::int32_t Baza::Count() const {
+    return static_cast<std::int32_t>(m_balls.size());
+}
+
+std::int32_t Baza::Clamp_Index(std::int32_t Index) const {
+    if (!m_loaded || m_balls.isEmpty())
+        return -1;
+    if (Index < 0)
+        return 0;
+    if (Index > Count() - 1)
+        return Count() - 1;
+    return Index;
+}

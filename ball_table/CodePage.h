@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <array>
+#include <optional>
+
+// Ball names are stored in the game's 8-bit code page, Windows-1250 (Central
+// European). Bytes the code page leaves undefined read as U+FFFD; characters
+// it cannot represent are written as '?'.
+
+QString decodeWindows1250(QByteArrayView bytes);
+QByteArray encodeWindows1250(QStringView text);
+
+// The character of every byte value; U+FFFD for the undefined ones. Taken
+// from Qt's converter, or from the C library's iconv when Qt has none.
+using CodePageTable = std::array<char16_t, 256>;
+const CodePageTable& windows1250Table();
+
+// The same table built by each converter alone, nullopt when that converter
+// does not know the code page (lets tests hold the two against each other).
+std::optional<CodePageTable> windows1250TableFromQt();
+std::optional<CodePageTable> windows1250TableFromIconv();

@@ -1,0 +1,56 @@
+#include "ball_table/CodePage.h"
+
+#include <QTest>
+
+// Names travel through Windows-1250; every byte must come back as it went.
+class CodePageTest : public QObject {
+    Q_OBJECT
+private slots:
+    void everyDefinedByteRoundTrips() {
+        int undefined = 0;
+        for (int byte = 0; byte < 256; ++byte) {
+            const char b = static_cast<char>(byte);
+            const QString text = decodeWindows1250(QByteArrayView(&b, 1));
+            QCOMPARE(text.size(), 1);
+            if (text.at(0) == QChar(0xFFFD)) {
+                ++undefined;
+                QCOMPARE(encodeWindows1250(text), QByteArray("?"));
+                continue;
+            }
+            QCOMPARE(encodeWindows1250(text), QByteArray(1, b));
+        }
+        // 0x81, 0x83, 0x88, 0x90 and 0x98 are the code page's holes.
+        QCOMPARE(undefined, 5);
+        for (unsigned char hole : {0x81, 0x83, 0x88, 0x90, 0x98})
+            QCOMPARE(windows1250Table()[hole], char16_t(0xFFFD));
+    }
+
+    void centralEuropeanLetters() {
+        const QString name = QStringLiteral("Żółć Łódź Šťastný Őrség €");
+        const QByteArray bytes = encodeWindows1250(name);
+        QCOMPARE(bytes, QByteArray("\xAF\xF3\xB3\xE6 \xA3\xF3\x64\x9F \x8A\x9D\x61stn\xFD \xD5rs\xE9g \x80"));
+        QCOMPARE(decodeWindows1250(bytes), name);
+    }
+
+    void unrepresentableCharactersBecomeQuestionMarks() {
+        QCOMPARE(encodeWindows1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
+        // A character beyond the basic plane is one '?', not two.
+        QCOMPARE(encodeWindows1250(QStringLiteral("x\U0001F600y")), QByteArray("x?y"));
+        QCOMPARE(encodeWindows1250(QStringLiteral("\u00C6")), QByteArray("?")); // Æ is not in 1250
+        QCOMPARE(encodeWindows1250(QString(QChar(0xD800))), QByteArray("?"));
+        // SUB is an ordinary control character, not a failure marker.
+        QCOMPARE(encodeWindows1250(QString(QChar(0x1A))), QByteArray("\x1A"));
+    }
+
+    void theConvertersAgree() {
+        const auto qt = windows1250TableFromQt();
+        const auto iconv = windows1250TableFromIconv();
+        if (!qt || !iconv)
+            QSKIP("only one converter for Windows-1250 on this machine");
+        for (int byte = 0; byte < 256; ++byte)
+            QCOMPARE(int((*qt)[byte]), int((*iconv)[byte]));
+    }
+};
+
+QTEST_GUILESS_MAIN(CodePageTest)
+#include "code_page_test.moc"
