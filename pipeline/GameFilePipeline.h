@@ -17,34 +17,51 @@ public:
         Cancelled, // the dialog was cancelled: nothing changed
         Busy,      // another Open or Save is still running: ignored
         NotFound,  // "Nie wybrano pliku !!" was shown: nothing changed
+        Refused,   // the file could not be copied in (a message says why): nothing changed
         Failed,    // a message was shown; the table is now empty: clear the list, disable saving
         Loaded,    // the table holds the new file: fill the list, enable saving
     };
     enum class SaveOutcome { Busy, Failed, Saved };
 
-    // appPath: the application's folder, ending in the platform's separator.
+    // appPath: the application's folder; a missing trailing separator is added.
     GameFilePipeline(Baza& table, Platform& platform, QWidget* owner, QString appPath);
 
     OpenOutcome open();
     SaveOutcome save();
+    // Deletes the ordinary files of the working folder. Asked for while a
+    // command runs, it waits until that command has finished.
     void Clear_Temp();
 
     bool busy() const { return m_busy; }
     QString App_Path() const { return m_appPath; }
+    // The game file the table came from, which Save writes to; empty before
+    // the first successful open and after a failed one.
     QString Game_File() const { return m_gameFile; }
+    // App_Path + "zlib/temp/", with the platform's separators.
+    QString workingFolder() const;
+    QString toolPath() const;
 
-    // The tool's two command lines, exactly as they are run.
+    // The tool's command lines, exactly as they are run: decompressing the
+    // copy named fileName, compressing the table's file, and decompressing
+    // that result once more to check it.
     QString decompressCommandLine(const QString& fileName) const;
     QString compressCommandLine() const;
+    QString verifyCommandLine() const;
 
     // The application's folder with a trailing separator (App_Path).
     static QString applicationPath();
 
 private:
+    class BusyScope;
+    void showError(const QString& text) const;
+    int runTool(const QString& commandLine) const;
+    void deleteWorkingFiles() const;
+
     Baza& m_table;
     Platform& m_platform;
     QWidget* m_owner;
     QString m_appPath;
     QString m_gameFile;
     bool m_busy = false;
+    bool m_clearTempWhenIdle = false;
 };
