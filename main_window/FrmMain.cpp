@@ -354,6 +354,7 @@ void FrmMain::MnuFileOpen_Click() {
     case GameFilePipeline::OpenOutcome::Cancelled:
     case GameFilePipeline::OpenOutcome::Busy:
     case GameFilePipeline::OpenOutcome::NotFound:
+    case GameFilePipeline::OpenOutcome::Refused:
         break;
     }
     closeIfRequested();
