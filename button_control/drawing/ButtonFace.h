@@ -68,7 +68,7 @@ struct FaceInputs {
     bool userMode = true;
     bool isDefaultButton = false;
     std::optional<QImage> parentBackground; // the container's background picture
-    QPoint positionInParent;               // the control's top-left, in pixels
+    QPoint positionInParent;                // the control's top-left, in pixels
 };
 
 // What survives from one redraw to the next: the surface's background colour
