@@ -41,7 +41,8 @@ void drawBall(QPainter& painter, QPointF centre, double radius) {
     painter.drawPolygon(pentagon(centre, patch, 0.0));
     for (int side = 0; side < 5; ++side) {
         const double angle = side * 2.0 * std::numbers::pi / 5.0 + std::numbers::pi / 2.0;
-        const QPointF outer = centre + QPointF(radius * 0.92 * std::cos(angle), radius * 0.92 * std::sin(angle));
+        const QPointF outer =
+            centre + QPointF(radius * 0.92 * std::cos(angle), radius * 0.92 * std::sin(angle));
         painter.drawPolygon(pentagon(outer, patch, std::numbers::pi / 5.0 + angle));
         painter.setPen(QPen(QColor(30, 32, 40), radius / 26.0));
         const QPointF corner = centre + QPointF(patch * std::cos(angle), patch * std::sin(angle));
@@ -86,7 +87,8 @@ QPixmap Artwork::ballPicture() {
     subtitle.setBold(false);
     painter.setFont(subtitle);
     painter.setPen(QColor(90, 100, 110));
-    painter.drawText(QRectF(152, 64, 112, 20), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("ball editor"));
+    painter.drawText(QRectF(152, 64, 112, 20), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("ball editor"));
     painter.setPen(QPen(QColor(20, 60, 120), 2));
     painter.drawLine(QPointF(152, 88), QPointF(250, 88));
     return picture;

@@ -23,8 +23,9 @@ const QString applicationTitle = QStringLiteral("Vestrel");
 QFont windowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"), QStringLiteral("Nimbus Sans"),
-                      QStringLiteral("Helvetica"), QStringLiteral("DejaVu Sans")});
+                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
+                      QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
     return font;
@@ -111,7 +112,8 @@ void FrmMain::buildControls() {
     m_listView->setGeometry(8, 16, 337, 368);
     m_listView->setFont(windowFont());
     m_listView->setModel(m_listModel);
-    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { List1_Click(); });
+    connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { List1_Click(); });
     connect(m_listView, &BallListView::mouseDown, this, &FrmMain::List1_MouseDown);
 
     m_valueFrame = frame(client, "Frame2", QStringLiteral("Value"), {368, 8, 441, 393}, windowFont());
@@ -160,22 +162,29 @@ void FrmMain::buildControls() {
 }
 
 void FrmMain::createButtons() {
-    QFont font = windowFont();
     auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
     auto* frame4 = picture1->findChild<QGroupBox*>(QStringLiteral("Frame4"));
+    ButtonFont font;
+    font.name = QStringLiteral("MS Sans Serif");
+    font.size = 8.25;
+    font.weight = 400;
+    font.charset = 238;
+    const auto place = [this, &font](QWidget* container, const char* name, const QString& caption,
+                                     const QRect& geometry) {
+        auto* button = new Button_XP(container);
+        button->setPlatform(m_platform);
+        button->setObjectName(QLatin1String(name));
+        button->setCaption(caption);
+        button->setButtonStyle(3);
+        button->setMousePointer(99);
+        button->setFont(font);
+        button->setGeometry(geometry);
+        return button;
+    };
 
-    m_save = new Button_XP(picture1);
-    m_save->setObjectName(QStringLiteral("Cmd_Zapisz"));
-    m_save->setCaption(QStringLiteral("Save"));
-    m_save->setFont(font);
-    m_save->setGeometry(152, 24, 153, 25);
+    m_save = place(picture1, "Cmd_Zapisz", QStringLiteral("Save"), {152, 24, 153, 25});
     connect(m_save, &Button_XP::Click, this, [this] { Cmd_Zapisz_Click(); });
-
-    m_add = new Button_XP(frame4);
-    m_add->setObjectName(QStringLiteral("ADD"));
-    m_add->setCaption(QStringLiteral("Add"));
-    m_add->setFont(font);
-    m_add->setGeometry(8, 64, 89, 25);
+    m_add = place(frame4, "ADD", QStringLiteral("Add"), {8, 64, 89, 25});
     m_add->setEnabled(false);
     connect(m_add, &Button_XP::Click, this, [this] { ADD_Click(); });
 }
@@ -186,7 +195,9 @@ void FrmMain::buildMenus() {
         action->setObjectName(QLatin1String(name));
         return action;
     };
-    auto addSeparator = [](QMenu* menu, const char* name) { menu->addSeparator()->setObjectName(QLatin1String(name)); };
+    auto addSeparator = [](QMenu* menu, const char* name) {
+        menu->addSeparator()->setObjectName(QLatin1String(name));
+    };
 
     QMenu* file = menuBar()->addMenu(QStringLiteral("File"));
     file->setObjectName(QStringLiteral("MnuFile"));
@@ -217,11 +228,11 @@ void FrmMain::buildMenus() {
     about->setObjectName(QStringLiteral("About"));
     QMenu* visit = about->addMenu(QStringLiteral("Visit"));
     visit->setObjectName(QStringLiteral("Visit"));
-    connect(addAction(visit, "cmdTarnholt", WebLinks::captionOf(WebLinks::makersSite)), &QAction::triggered, this,
-            [this] { cmdTarnholt_Click(); });
+    connect(addAction(visit, "cmdTarnholt", WebLinks::captionOf(WebLinks::makersSite)), &QAction::triggered,
+            this, [this] { cmdTarnholt_Click(); });
     addSeparator(visit, "MnuSep4");
-    connect(addAction(visit, "cmdQuenmark", WebLinks::captionOf(WebLinks::leagueSite)), &QAction::triggered, this,
-            [this] { cmdQuenmark_Click(); });
+    connect(addAction(visit, "cmdQuenmark", WebLinks::captionOf(WebLinks::leagueSite)), &QAction::triggered,
+            this, [this] { cmdQuenmark_Click(); });
     addSeparator(visit, "MnuSep5");
     connect(addAction(visit, "cmd_Dorvik", QStringLiteral("Developed by Dorvik")), &QAction::triggered, this,
             [this] { cmd_Dorvik_Click(); });
@@ -283,12 +294,14 @@ void FrmMain::List1_Click() {
 void FrmMain::List1_MouseDown(int button, Qt::KeyboardModifiers, int, int) {
     if (!m_itemSelected || button != 2)
         return;
-    const QString summary = QStringList{
-        QStringLiteral("Index = ") + m_txt[5]->text(),
-        QStringLiteral("ID = ") + m_txt[0]->text(),
-        QStringLiteral("Name = ") + m_txt[2]->text(),
-        QStringLiteral("Producent Ball = ") + m_label1->text(),
-    }.join(QStringLiteral("\r\n"));
+    const QString summary =
+        QStringList{
+            QStringLiteral("Index = ") + m_txt[5]->text(),
+            QStringLiteral("ID = ") + m_txt[0]->text(),
+            QStringLiteral("Name = ") + m_txt[2]->text(),
+            QStringLiteral("Producent Ball = ") + m_label1->text(),
+        }
+            .join(QStringLiteral("\r\n"));
     showMessage(summary, applicationTitle, MessageIcon::None);
 }
 

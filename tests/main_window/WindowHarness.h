@@ -42,7 +42,9 @@ public:
             qFatal("no control named %s", name);
         return widget;
     }
-    QLineEdit* txt(int index) const { return find<QLineEdit>(qPrintable(QStringLiteral("Txt%1").arg(index))); }
+    QLineEdit* txt(int index) const {
+        return find<QLineEdit>(qPrintable(QStringLiteral("Txt%1").arg(index)));
+    }
     QLineEdit* textId() const { return find<QLineEdit>("TextID"); }
     QString label1() const { return find<QLabel>("Label1")->text(); }
     QString label2() const { return find<QLabel>("Label2")->text(); }
@@ -60,7 +62,8 @@ public:
     QString writeGameFile(const QString& name, const std::vector<Ball>& balls) {
         QByteArray unpacked = BallFileBytes::header(static_cast<std::int32_t>(balls.size() * 72));
         for (const Ball& ball : balls)
-            unpacked += BallFileBytes::record(ball.Nazwa.toLatin1(), ball.ID, ball.Mode, ball.Mode2, ball.Pole);
+            unpacked +=
+                BallFileBytes::record(ball.Nazwa.toLatin1(), ball.ID, ball.Mode, ball.Mode2, ball.Pole);
         return writeRawGameFile(name, qCompress(unpacked));
     }
     QString writeRawGameFile(const QString& name, const QByteArray& bytes) {
@@ -115,7 +118,8 @@ private:
                 return 1;
             return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".unzlib"), unpacked) ? 0 : 1;
         }
-        return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), qCompress(input)) ? 0 : 1;
+        return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), qCompress(input)) ? 0
+                                                                                                       : 1;
     }
 
     QTemporaryDir m_appDir;

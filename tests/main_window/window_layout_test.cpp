@@ -27,16 +27,16 @@ private slots:
             QRect geometry;
         };
         const Placement placements[] = {
-            {"Frame1", "ClientArea", {8, 8, 353, 393}},  {"List1", "Frame1", {8, 16, 337, 368}},
-            {"Frame2", "ClientArea", {368, 8, 441, 393}}, {"Picture1", "Frame2", {8, 16, 425, 369}},
-            {"Frame7", "Picture1", {8, 8, 57, 41}},       {"Txt5", "Frame7", {8, 16, 41, 19}},
-            {"Frame3_0", "Picture1", {72, 8, 57, 41}},    {"Txt0", "Frame3_0", {8, 16, 41, 19}},
+            {"Frame1", "ClientArea", {8, 8, 353, 393}},     {"List1", "Frame1", {8, 16, 337, 368}},
+            {"Frame2", "ClientArea", {368, 8, 441, 393}},   {"Picture1", "Frame2", {8, 16, 425, 369}},
+            {"Frame7", "Picture1", {8, 8, 57, 41}},         {"Txt5", "Frame7", {8, 16, 41, 19}},
+            {"Frame3_0", "Picture1", {72, 8, 57, 41}},      {"Txt0", "Frame3_0", {8, 16, 41, 19}},
             {"Cmd_Zapisz", "Picture1", {152, 24, 153, 25}}, {"Frame3_2", "Picture1", {8, 56, 377, 41}},
-            {"Txt2", "Frame3_2", {8, 16, 361, 21}},      {"Frame8", "Picture1", {8, 104, 305, 105}},
-            {"Frame9", "Frame8", {8, 16, 289, 41}},       {"Txt1", "Frame9", {8, 16, 33, 19}},
-            {"Frame10", "Frame8", {8, 56, 289, 41}},      {"Txt3", "Frame10", {8, 16, 33, 19}},
-            {"Frame4", "Picture1", {312, 104, 105, 105}}, {"Frame5", "Frame4", {8, 16, 89, 41}},
-            {"TextID", "Frame5", {8, 16, 73, 19}},        {"ADD", "Frame4", {8, 64, 89, 25}},
+            {"Txt2", "Frame3_2", {8, 16, 361, 21}},         {"Frame8", "Picture1", {8, 104, 305, 105}},
+            {"Frame9", "Frame8", {8, 16, 289, 41}},         {"Txt1", "Frame9", {8, 16, 33, 19}},
+            {"Frame10", "Frame8", {8, 56, 289, 41}},        {"Txt3", "Frame10", {8, 16, 33, 19}},
+            {"Frame4", "Picture1", {312, 104, 105, 105}},   {"Frame5", "Frame4", {8, 16, 89, 41}},
+            {"TextID", "Frame5", {8, 16, 73, 19}},          {"ADD", "Frame4", {8, 64, 89, 25}},
             {"Image1", "Picture1", {64, 200, 265, 184}},
         };
         for (const Placement& p : placements) {
@@ -53,9 +53,9 @@ private slots:
     void captionsFontsAndStartState() {
         WindowHarness h;
         const std::pair<const char*, const char*> captions[] = {
-            {"Frame1", "List"},       {"Frame2", "Value"},  {"Frame7", "Index"},
-            {"Frame3_0", "ID Ball"},  {"Frame3_2", "Name Ball"}, {"Frame8", "Mode"},
-            {"Frame9", "Producent Ball"}, {"Frame10", "Mode"}, {"Frame4", "Add Ball"},
+            {"Frame1", "List"},           {"Frame2", "Value"},       {"Frame7", "Index"},
+            {"Frame3_0", "ID Ball"},      {"Frame3_2", "Name Ball"}, {"Frame8", "Mode"},
+            {"Frame9", "Producent Ball"}, {"Frame10", "Mode"},       {"Frame4", "Add Ball"},
             {"Frame5", "ID New Ball"},
         };
         for (const auto& [name, caption] : captions) {
@@ -102,11 +102,13 @@ private slots:
                 names << (entry->menu() ? entry->menu()->objectName() : entry->objectName());
             return names;
         };
-        QCOMPARE(entries("MnuFile"), (QStringList{"MnuFileOpen", "mnuSep1", "MnuSaveFile", "MnuSep2", "mnuQuit"}));
+        QCOMPARE(entries("MnuFile"),
+                 (QStringList{"MnuFileOpen", "mnuSep1", "MnuSaveFile", "MnuSep2", "mnuQuit"}));
         QCOMPARE(entries("Info"), QStringList{"Description"});
         QCOMPARE(entries("Description"), (QStringList{"Mode", "MnuSep3", "Producent"}));
         QCOMPARE(entries("About"), QStringList{"Visit"});
-        QCOMPARE(entries("Visit"), (QStringList{"cmdTarnholt", "MnuSep4", "cmdQuenmark", "MnuSep5", "cmd_Dorvik"}));
+        QCOMPARE(entries("Visit"),
+                 (QStringList{"cmdTarnholt", "MnuSep4", "cmdQuenmark", "MnuSep5", "cmd_Dorvik"}));
 
         QCOMPARE(h.action("MnuFileOpen")->text(), QStringLiteral("&Open"));
         QCOMPARE(h.action("MnuSaveFile")->text(), QStringLiteral("&Save"));
@@ -131,7 +133,8 @@ private slots:
     void quitAndClosingEmptyTheWorkingFolder() {
         WindowHarness h;
         for (const char* leftOver : {"a.bin", "a.bin.unzlib"})
-            QVERIFY(BallFileBytes::writeFile(h.workingFolder() + QLatin1Char('/') + QLatin1String(leftOver), "x"));
+            QVERIFY(BallFileBytes::writeFile(h.workingFolder() + QLatin1Char('/') + QLatin1String(leftOver),
+                                             "x"));
         h.action("mnuQuit")->trigger();
         QVERIFY(!h.window->isVisible());
         QVERIFY(QDir(h.workingFolder()).entryList(QDir::Files).isEmpty());
