@@ -77,7 +77,8 @@ void BallListView::mousePressEvent(QMouseEvent* event) {
     }
     const QPoint at = event->position().toPoint();
     emit mouseDown(button, event->modifiers(), at.x(), at.y());
-    if (event->button() == Qt::RightButton) {
+    // Only the left button selects, as in a list box.
+    if (event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }
@@ -85,7 +86,7 @@ void BallListView::mousePressEvent(QMouseEvent* event) {
 }
 
 void BallListView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::RightButton) {
+    if (event->button() != Qt::LeftButton) {
         event->accept();
         return;
     }

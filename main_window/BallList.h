@@ -28,8 +28,8 @@ private:
 
 // The view of the ball list. Every line has the same height, so the view
 // measures one line instead of all of them, and a rewritten line only needs
-// that line repainted, not the whole list laid out again. A right click does
-// not touch the selection; every press is reported first as mouseDown.
+// that line repainted, not the whole list laid out again. Only the left
+// button selects; every press is reported first as mouseDown.
 class BallListView final : public QListView {
     Q_OBJECT
 public:
