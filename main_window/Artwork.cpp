@@ -1,11 +1,10 @@
 #include "main_window/Artwork.h"
 
-#include <QLinearGradient>
+#include <QIconEngine>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPainterPath>
-#include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -20,36 +19,31 @@ QPolygonF pentagon(QPointF centre, double radius, double turn) {
     return shape;
 }
 
-// A white ball with a dark centre patch and five patches around it, clipped
-// to the ball, with a soft light from the top left.
+// A white ball with a dark centre patch and five smaller patches around it,
+// lit from the top left. Everything lies inside the ball, so nothing needs
+// clipping, and plain fills only: clipping and gradients under antialiasing
+// would cost more than the rest of the window's start-up.
 void drawBall(QPainter& painter, QPointF centre, double radius) {
-    QRadialGradient shading(centre - QPointF(radius * 0.35, radius * 0.35), radius * 1.4);
-    shading.setColorAt(0.0, Qt::white);
-    shading.setColorAt(0.7, QColor(225, 228, 232));
-    shading.setColorAt(1.0, QColor(150, 155, 165));
+    const QColor patchColour(30, 32, 40);
     painter.setPen(QPen(QColor(40, 40, 48), radius / 22.0));
-    painter.setBrush(shading);
+    painter.setBrush(QColor(214, 218, 226));
     painter.drawEllipse(centre, radius, radius);
-
-    QPainterPath ball;
-    ball.addEllipse(centre, radius, radius);
-    painter.save();
-    painter.setClipPath(ball);
-    painter.setBrush(QColor(30, 32, 40));
     painter.setPen(Qt::NoPen);
-    const double patch = radius * 0.32;
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre - QPointF(radius * 0.2, radius * 0.2), radius * 0.68, radius * 0.68);
+
+    painter.setBrush(patchColour);
+    const double patch = radius * 0.3;
     painter.drawPolygon(pentagon(centre, patch, 0.0));
     for (int side = 0; side < 5; ++side) {
         const double angle = side * 2.0 * std::numbers::pi / 5.0 + std::numbers::pi / 2.0;
-        const QPointF outer =
-            centre + QPointF(radius * 0.92 * std::cos(angle), radius * 0.92 * std::sin(angle));
-        painter.drawPolygon(pentagon(outer, patch, std::numbers::pi / 5.0 + angle));
-        painter.setPen(QPen(QColor(30, 32, 40), radius / 26.0));
-        const QPointF corner = centre + QPointF(patch * std::cos(angle), patch * std::sin(angle));
-        painter.drawLine(corner, outer);
+        const QPointF direction(std::cos(angle), std::sin(angle));
+        const QPointF outer = centre + direction * radius * 0.8;
+        painter.drawPolygon(pentagon(outer, radius * 0.17, std::numbers::pi / 5.0 + angle));
+        painter.setPen(QPen(patchColour, radius / 26.0));
+        painter.drawLine(centre + direction * patch, outer);
         painter.setPen(Qt::NoPen);
     }
-    painter.restore();
 }
 
 } // namespace
@@ -94,18 +88,34 @@ QPixmap Artwork::ballPicture() {
     return picture;
 }
 
-QIcon Artwork::windowIcon() {
-    QIcon icon;
-    for (const int side : {16, 24, 32, 48, 64}) {
-        QPixmap image(side, side);
+namespace {
+
+// Draws the icon at whatever size the platform asks for, when it asks.
+class BallIconEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const double radius = std::min(rect.width(), rect.height()) / 2.0 - 1.0;
+        drawBall(*painter, QRectF(rect).center(), radius);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap image(size);
         image.fill(Qt::transparent);
         QPainter painter(&image);
-        painter.setRenderHint(QPainter::Antialiasing);
-        drawBall(painter, QPointF(side / 2.0, side / 2.0), side / 2.0 - 1.0);
-        painter.end();
-        icon.addPixmap(image);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return image;
     }
-    return icon;
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}, {48, 48}}; }
+    QIconEngine* clone() const override { return new BallIconEngine; }
+    QString key() const override { return QStringLiteral("VestrelBall"); }
+};
+
+} // namespace
+
+QIcon Artwork::windowIcon() {
+    return QIcon(new BallIconEngine);
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
