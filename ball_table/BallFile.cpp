@@ -5,6 +5,8 @@
 
 #include <QtEndian>
 
+#include <algorithm>
+#include <array>
 #include <cstring>
 #include <limits>
 
@@ -18,23 +20,17 @@ constexpr int dataSizeField = 3;
 std::int32_t int32At(const char* p) {
     return qFromLittleEndian<std::int32_t>(p);
 }
-std::int16_t int16At(const char* p) {
-    return qFromLittleEndian<std::int16_t>(p);
-}
 
-Ball decodeRecord(const char* record, bool& hasNul) {
-    const void* nul = std::memchr(record, 0, nameSize);
-    hasNul = nul != nullptr;
-    Ball ball;
-    if (!hasNul)
-        return ball;
-    const auto nameLength = static_cast<qsizetype>(static_cast<const char*>(nul) - record);
-    ball.Nazwa = decodeWindows1250(QByteArrayView(record, nameLength));
-    ball.ID = int16At(record + 64);
-    ball.Mode = int16At(record + 66);
-    ball.Mode2 = int16At(record + 68);
-    ball.Pole = int16At(record + 70);
-    return ball;
+// What each byte of a name becomes when read as text and written back.
+const std::array<char, 256>& savedByte() {
+    static const std::array<char, 256> table = [] {
+        std::array<char, 256> t{};
+        const CodePageTable& page = windows1250Table();
+        for (unsigned byte = 0; byte < 256; ++byte)
+            t[byte] = page[byte] == u'\uFFFD' ? '?' : static_cast<char>(byte);
+        return t;
+    }();
+    return table;
 }
 
 } // namespace
@@ -54,10 +50,8 @@ ReadResult read(QIODevice& in) {
     char header[headerSize];
     if (in.read(header, headerSize) != headerSize)
         return {ReadError::ShortHeader, {}};
-    for (int field = 0; field < 8; ++field) {
-        if (field == dataSizeField)
-            continue;
-        if (int32At(header + 4 * field) != expectedHeader[field])
+    for (int f = 0; f < 8; ++f) {
+        if (f != dataSizeField && int32At(header + 4 * f) != expectedHeader[f])
             return {ReadError::BadHeader, {}};
     }
     const std::int32_t dataSize = int32At(header + 4 * dataSizeField);
@@ -72,62 +66,129 @@ ReadResult read(QIODevice& in) {
     const qint64 recordBytes = qint64(count) * recordSize;
     if (!in.isSequential() && in.size() - in.pos() < recordBytes)
         return {ReadError::ShortRecords, {}};
-    QByteArray data(recordBytes, Qt::Uninitialized);
+    QByteArray records(recordBytes, Qt::Uninitialized);
     qint64 got = 0;
     while (got < recordBytes) {
-        const qint64 n = in.read(data.data() + got, recordBytes - got);
+        const qint64 n = in.read(records.data() + got, recordBytes - got);
         if (n <= 0)
             return {ReadError::ShortRecords, {}};
         got += n;
     }
-
-    ReadResult result;
-    result.balls.reserve(count);
-    for (std::int32_t i = 0; i < count; ++i) {
-        bool hasNul = false;
-        result.balls.append(decodeRecord(data.constData() + qint64(i) * recordSize, hasNul));
-        if (!hasNul)
+    for (char* record = records.data(); record < records.data() + recordBytes; record += recordSize) {
+        const void* nul = std::memchr(record, 0, nameSize);
+        if (!nul)
             return {ReadError::NameWithoutNul, {}};
+        // Leftovers of an older name after the NUL are never written back.
+        const qsizetype length = static_cast<const char*>(nul) - record;
+        std::memset(record + length, 0, nameSize - length);
     }
-    return result;
+    return {ReadError::None, std::move(records)};
 }
 
-std::optional<QByteArray> encode(const QVector<Ball>& balls) {
-    const std::optional<std::int32_t> dataSize = dataSizeFor(balls.size());
-    if (!dataSize)
+std::int16_t field(const char* record, Field which) {
+    return qFromLittleEndian<std::int16_t>(record + static_cast<int>(which));
+}
+
+void setField(char* record, Field which, std::int16_t value) {
+    qToLittleEndian<std::int16_t>(value, record + static_cast<int>(which));
+}
+
+QString name(const char* record) {
+    const void* nul = std::memchr(record, 0, nameSize);
+    const qsizetype length = nul ? static_cast<const char*>(nul) - record : nameSize;
+    return decodeWindows1250(QByteArrayView(record, length));
+}
+
+void setName(char* record, QStringView text) {
+    const QByteArray bytes = encodeWindows1250(text.left(nameSize));
+    // A name keeps at least one NUL after it: a field without one is refused
+    // when read, so a full 64-byte name would lock the user out of the very
+    // file just saved.
+    const qsizetype length = std::min<qsizetype>(bytes.size(), nameSize - 1);
+    std::memcpy(record, bytes.constData(), length);
+    std::memset(record + length, 0, nameSize - length);
+}
+
+std::optional<QByteArray> fileBytes(const QByteArray& records) {
+    const qint64 count = records.size() / recordSize;
+    const std::optional<std::int32_t> dataSize = dataSizeFor(count);
+    if (!dataSize || records.size() % recordSize != 0)
         return std::nullopt;
-    QByteArray bytes(headerSize + *dataSize, '\0');
+    QByteArray bytes = header(*dataSize);
+    bytes.append(records);
     char* p = bytes.data();
-    for (int field = 0; field < 8; ++field)
-        qToLittleEndian<std::int32_t>(field == dataSizeField ? *dataSize : expectedHeader[field],
-                                      p + 4 * field);
-    p += headerSize;
-    for (const Ball& ball : balls) {
-        // Only the first 64 characters fit; the rest of the field stays NUL.
-        const QByteArray name = encodeWindows1250(QStringView(ball.Nazwa).left(nameSize));
-        std::memcpy(p, name.constData(), std::min<qsizetype>(name.size(), nameSize));
-        qToLittleEndian<std::int16_t>(ball.ID, p + 64);
-        qToLittleEndian<std::int16_t>(ball.Mode, p + 66);
-        qToLittleEndian<std::int16_t>(ball.Mode2, p + 68);
-        qToLittleEndian<std::int16_t>(ball.Pole, p + 70);
-        p += recordSize;
+    const std::array<char, 256>& saved = savedByte();
+    for (char* record = p + headerSize; record < p + bytes.size(); record += recordSize) {
+        const void* nul = std::memchr(record, 0, nameSize);
+        const qsizetype length = nul ? static_cast<const char*>(nul) - record : nameSize - 1;
+        for (qsizetype i = 0; i < length; ++i)
+            record[i] = saved[static_cast<unsigned char>(record[i])];
+        std::memset(record + length, 0, nameSize - length);
     }
     return bytes;
 }
 
-bool write(QIODevice& out, const QVector<Ball>& balls) {
-    const std::optional<QByteArray> bytes = encode(balls);
-    if (!bytes)
-        return false;
+QByteArray header(std::int32_t dataSize) {
+    QByteArray bytes(headerSize, Qt::Uninitialized);
+    for (int f = 0; f < 8; ++f)
+        qToLittleEndian<std::int32_t>(f == dataSizeField ? dataSize : expectedHeader[f],
+                                      bytes.data() + 4 * f);
+    return bytes;
+}
+
+bool savedAsRead(const QByteArray& records) {
+    const std::array<char, 256>& saved = savedByte();
+    for (const char* record = records.constData(); record < records.constData() + records.size();
+         record += recordSize) {
+        // Most names are plain ASCII, which is always kept: look closer only
+        // at a name with a byte of 0x80 or more.
+        std::uint64_t high = 0;
+        for (qsizetype i = 0; i < nameSize; i += 8) {
+            std::uint64_t word;
+            std::memcpy(&word, record + i, 8);
+            high |= word;
+        }
+        if (!(high & 0x8080808080808080u))
+            continue;
+        for (qsizetype i = 0; i < nameSize && record[i] != 0; ++i) {
+            if (saved[static_cast<unsigned char>(record[i])] != record[i])
+                return false;
+        }
+    }
+    return true;
+}
+
+std::optional<QByteArray> encode(const QVector<Ball>& balls) {
+    if (!dataSizeFor(balls.size()))
+        return std::nullopt;
+    QByteArray records(balls.size() * recordSize, '\0');
+    char* record = records.data();
+    for (const Ball& ball : balls) {
+        setName(record, ball.Nazwa);
+        setField(record, Field::ID, ball.ID);
+        setField(record, Field::Mode, ball.Mode);
+        setField(record, Field::Mode2, ball.Mode2);
+        setField(record, Field::Pole, ball.Pole);
+        record += recordSize;
+    }
+    return fileBytes(records);
+}
+
+bool writeAll(QIODevice& out, const QByteArray& bytes) {
     // A device may accept only part of a write; anything short is a failure.
     qint64 written = 0;
-    while (written < bytes->size()) {
-        const qint64 n = out.write(bytes->constData() + written, bytes->size() - written);
+    while (written < bytes.size()) {
+        const qint64 n = out.write(bytes.constData() + written, bytes.size() - written);
         if (n <= 0)
             return false;
         written += n;
     }
     return true;
+}
+
+bool write(QIODevice& out, const QVector<Ball>& balls) {
+    const std::optional<QByteArray> bytes = encode(balls);
+    return bytes && writeAll(out, *bytes);
 }
 
 } // namespace BallFile

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QIODevice>
+#include <QStringView>
 #include <QVector>
 
 #include <cstdint>
@@ -11,12 +12,18 @@
 
 // The decompressed ball file: a 32-byte header of eight little-endian 32-bit
 // integers (1, 8, 32, Data_Size, -16, 0, 0, 0) and then Data_Size / 72
-// records of a 64-byte name and four little-endian 16-bit values.
+// records of a 64-byte name and four little-endian 16-bit values. Names are
+// written with at most 63 bytes so that each field keeps its ending NUL.
+//
+// Records are handled in their file form: loading a table is then little
+// more than reading it, and only names need converting, when asked for.
 namespace BallFile {
 
 constexpr qint64 headerSize = 32;
 constexpr qint64 recordSize = 72;
 constexpr qsizetype nameSize = 64;
+
+enum class Field { ID = 64, Mode = 66, Mode2 = 68, Pole = 70 };
 
 enum class ReadError {
     None,
@@ -29,7 +36,7 @@ enum class ReadError {
 
 struct ReadResult {
     ReadError error = ReadError::None;
-    QVector<Ball> balls;
+    QByteArray records; // recordSize bytes each, every name field NUL after its name
 };
 
 // Number of records Data_Size announces: Data_Size / 72 rounded to the
@@ -43,10 +50,31 @@ std::optional<std::int32_t> dataSizeFor(qint64 count);
 // Reads one ball file from the device's current position.
 ReadResult read(QIODevice& in);
 
-// The whole file for these balls, or nullopt when there are too many.
+// Access to one record in file form.
+std::int16_t field(const char* record, Field which);
+void setField(char* record, Field which, std::int16_t value);
+QString name(const char* record);
+// Writes the name's first 63 characters, NUL-padded.
+void setName(char* record, QStringView name);
+
+// The whole file for these records (as `read` gives them): each name field
+// is cleared after its name, and bytes the code page does not define become
+// '?', exactly as if every name had been read as text and written back.
+// nullopt when there are too many records for Data_Size.
+std::optional<QByteArray> fileBytes(const QByteArray& records);
+
+// The 32-byte header for this Data_Size.
+QByteArray header(std::int32_t dataSize);
+
+// True when `fileBytes` would copy these records (as `read` and `setName`
+// leave them) unchanged: no name holds a byte the code page leaves undefined.
+bool savedAsRead(const QByteArray& records);
+
+// The whole file for these balls.
 std::optional<QByteArray> encode(const QVector<Ball>& balls);
 
-// Writes the whole file; false unless every byte was accepted.
+// Writes all bytes; false unless the device accepted every one.
+bool writeAll(QIODevice& out, const QByteArray& bytes);
 bool write(QIODevice& out, const QVector<Ball>& balls);
 
 } // namespace BallFile

@@ -34,10 +34,11 @@ std::int16_t Baza::Dodaj_Nowy() {
     const double v = roundHalfEven(*typed - 1.0);
     if (!(v >= 0 && v < highestNewId))
         return 0;
-    Ball ball;
-    ball.ID = static_cast<std::int16_t>(v + 1);
-    m_balls.append(ball);
-    return ball.ID;
+    const auto id = static_cast<std::int16_t>(v + 1);
+    QByteArray record(BallFile::recordSize, '\0');
+    BallFile::setField(record.data(), BallFile::Field::ID, id);
+    m_records.append(record);
+    return id;
 }
 
 bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa, std::int16_t Mode,
@@ -45,37 +46,45 @@ bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa,
     const std::int32_t p = Clamp_Index(Index);
     if (p < 0)
         return false;
-    Ball& ball = m_balls[p];
-    ball.ID = ID;
-    ball.Nazwa = storableName(Nazwa);
-    ball.Mode = Mode;
-    ball.Mode2 = Mode2;
+    char* record = m_records.data() + qint64(p) * BallFile::recordSize;
+    const QString name = storableName(Nazwa);
+    BallFile::setName(record, name);
+    BallFile::setField(record, BallFile::Field::ID, ID);
+    BallFile::setField(record, BallFile::Field::Mode, Mode);
+    BallFile::setField(record, BallFile::Field::Mode2, Mode2);
+    m_names.insert(p, name);
     return true;
 }
 
 QString Baza::Get_Nazwa(std::int32_t Index) const {
     const std::int32_t p = Clamp_Index(Index);
-    return p < 0 ? QString() : m_balls[p].Nazwa;
+    if (p < 0)
+        return QString();
+    const auto edited = m_names.constFind(p);
+    if (edited != m_names.cend())
+        return *edited;
+    return BallFile::name(m_records.constData() + qint64(p) * BallFile::recordSize);
+}
+
+std::int16_t Baza::fieldOf(std::int32_t Index, int field) const {
+    const std::int32_t p = Clamp_Index(Index);
+    if (p < 0)
+        return 0;
+    return BallFile::field(m_records.constData() + qint64(p) * BallFile::recordSize,
+                           static_cast<BallFile::Field>(field));
 }
 
 std::int16_t Baza::Get_ID(std::int32_t Index) const {
-    const std::int32_t p = Clamp_Index(Index);
-    return p < 0 ? 0 : m_balls[p].ID;
+    return fieldOf(Index, int(BallFile::Field::ID));
 }
-
 std::int16_t Baza::Get_Mode(std::int32_t Index) const {
-    const std::int32_t p = Clamp_Index(Index);
-    return p < 0 ? 0 : m_balls[p].Mode;
+    return fieldOf(Index, int(BallFile::Field::Mode));
 }
-
 std::int16_t Baza::Get_Mode2(std::int32_t Index) const {
-    const std::int32_t p = Clamp_Index(Index);
-    return p < 0 ? 0 : m_balls[p].Mode2;
+    return fieldOf(Index, int(BallFile::Field::Mode2));
 }
-
 std::int16_t Baza::Get_Pole(std::int32_t Index) const {
-    const std::int32_t p = Clamp_Index(Index);
-    return p < 0 ? 0 : m_balls[p].Pole;
+    return fieldOf(Index, int(BallFile::Field::Pole));
 }
 
 bool Baza::Wczytaj(const QString& Str_Path) {
@@ -83,18 +92,18 @@ bool Baza::Wczytaj(const QString& Str_Path) {
         m_path = Str_Path;
     if (!File_Exists(m_path))
         return false;
-    m_balls.clear();
+    Clear();
     m_loaded = true;
 
     QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
         return false;
     BallFile::ReadResult result = BallFile::read(file);
     // A failed load keeps nothing, so a partial table can never be saved
     // over the user's file.
     if (result.error != BallFile::ReadError::None)
         return false;
-    m_balls = std::move(result.balls);
+    m_records = std::move(result.records);
     return true;
 }
 
@@ -104,14 +113,28 @@ bool Baza::Zapisz(const QString& Str_Path) {
     const QString target = Str_Path.isEmpty() ? m_path : Str_Path;
     if (target.isEmpty())
         return false;
+    const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
+    if (!dataSize)
+        return false;
+    // The records go out as they are held unless a name needs its undefined
+    // bytes replaced; that spares copying the whole table.
+    std::optional<QByteArray> fixed;
+    if (!BallFile::savedAsRead(m_records)) {
+        fixed = BallFile::fileBytes(m_records);
+        if (!fixed)
+            return false;
+    }
 
     // The new file is written beside the target and takes its place only when
     // complete, so a failure leaves the previous file as it was. QSaveFile
     // commits even after a failed write or flush, hence the checks here.
     QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
-    if (!BallFile::write(file, m_balls) || !file.flush() || file.error() != QFileDevice::NoError) {
+    const bool written =
+        fixed ? BallFile::writeAll(file, *fixed)
+              : BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
+    if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
     }
@@ -123,11 +146,16 @@ bool Baza::File_Exists(const QString& Str_Path) {
 }
 
 std::int32_t Baza::Count() const {
-    return static_cast<std::int32_t>(m_balls.size());
+    return static_cast<std::int32_t>(m_records.size() / BallFile::recordSize);
+}
+
+void Baza::Clear() {
+    m_records.clear();
+    m_names.clear();
 }
 
 std::int32_t Baza::Clamp_Index(std::int32_t Index) const {
-    if (!m_loaded || m_balls.isEmpty())
+    if (!m_loaded || m_records.isEmpty())
         return -1;
     if (Index < 0)
         return 0;

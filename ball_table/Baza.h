@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -46,13 +48,19 @@ public:
     bool Loaded() const { return m_loaded; }
     // Drops every record (Count becomes 0); Loaded and Path stay. Used when an
     // open fails, so that no earlier file's table can be saved over a new one.
-    void Clear() { m_balls.clear(); }
+    void Clear();
     void setNewIdTextSource(TextSource source) { m_newIdText = std::move(source); }
 
 private:
     std::int32_t Clamp_Index(std::int32_t Index) const;
+    std::int16_t fieldOf(std::int32_t Index, int field) const;
 
-    QVector<Ball> m_balls;
+    // The records in their file form (72 bytes each), so that a load is
+    // little more than one read; names are converted when asked for.
+    QByteArray m_records;
+    // Names as the last Zmien_Dane gave them, which the file form may hold
+    // only approximately (characters outside the code page).
+    QHash<std::int32_t, QString> m_names;
     bool m_loaded = false;
     QString m_path;
     TextSource m_newIdText;

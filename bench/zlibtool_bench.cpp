@@ -1,0 +1,144 @@
+// A round trip of a full ball table (32,767 records) through the zlibtool
+// program, compress then decompress, process starts included, against
+// zlib's compress and uncompress on the same bytes in this process.
+// Target: within 1.5x. Both run alternately in the same iterations.
+// On a busy machine the wall-clock figure also counts waiting for a CPU, so
+// the processor time of both sides is reported too (`cpu_ratio`).
+
+#include "ball_table/BallFile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+#include <zlib.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+
+#include <sys/resource.h>
+#include <time.h>
+
+namespace {
+
+constexpr int recordCount = 32767;
+constexpr double targetRatio = 1.5;
+
+using Clock = std::chrono::steady_clock;
+
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Processor time of the finished child processes, user and system.
+double childCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    return s(usage.ru_utime) + s(usage.ru_stime);
+}
+
+QByteArray fullTable() {
+    static const char* const words[] = {"Premier", "Classic", "Winter", "Cup",
+                                        "Final",   "Street",  "Łódź",   "Night"};
+    QVector<Ball> balls(recordCount);
+    for (int i = 0; i < recordCount; ++i) {
+        Ball& b = balls[i];
+        b.Nazwa = QStringLiteral("Ball %1 %2 %3")
+                      .arg(i)
+                      .arg(QString::fromUtf8(words[i % 8]), QString(i % 20, u'x'));
+        b.ID = std::int16_t(i + 1);
+        b.Mode = std::int16_t(i % 5 + 1);
+        b.Mode2 = std::int16_t(1 << (i % 11));
+        b.Pole = std::int16_t(i % 100);
+    }
+    return *BallFile::encode(balls);
+}
+
+// The program sits in <build>/zlib/, this benchmark in <build>/bench/.
+QString toolPath() {
+    const std::filesystem::path self = std::filesystem::canonical("/proc/self/exe");
+    return QString::fromStdString((self.parent_path().parent_path() / "zlib" / "zlibtool").string());
+}
+
+bool runTool(const QStringList& args) {
+    QProcess process;
+    process.start(toolPath(), args);
+    return process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit &&
+           process.exitCode() == 0;
+}
+
+QByteArray readFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void BM_ZlibtoolRoundTrip(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QByteArray table = fullTable();
+    const QString source = dir.filePath("full.unzlib");
+    {
+        QFile file(source);
+        if (!file.open(QIODevice::WriteOnly) || file.write(table) != table.size()) {
+            state.SkipWithError("cannot write the table");
+            return;
+        }
+    }
+    if (!QFile::exists(toolPath())) {
+        state.SkipWithError("zlibtool is not built");
+        return;
+    }
+    double ours = 0;
+    double plain = 0;
+    double plainCpu = 0;
+    double toolCpu = 0;
+    for (auto _ : state) {
+        const double cpu0 = threadCpuSeconds();
+        auto t0 = Clock::now();
+        {
+            std::vector<Bytef> packed(compressBound(uLong(table.size())));
+            uLongf packedSize = uLongf(packed.size());
+            std::vector<Bytef> unpacked(std::size_t(table.size()));
+            uLongf unpackedSize = uLongf(unpacked.size());
+            if (compress(packed.data(), &packedSize, reinterpret_cast<const Bytef*>(table.constData()),
+                         uLong(table.size())) != Z_OK ||
+                uncompress(unpacked.data(), &unpackedSize, packed.data(), packedSize) != Z_OK)
+                state.SkipWithError("zlib failed");
+            benchmark::DoNotOptimize(unpacked.data());
+        }
+        auto t1 = Clock::now();
+        const double cpu1 = threadCpuSeconds();
+        const double children0 = childCpuSeconds();
+        if (!runTool({source}) || !runTool({source + ".zlib", "-d"}))
+            state.SkipWithError("zlibtool failed");
+        auto t2 = Clock::now();
+        plainCpu += cpu1 - cpu0;
+        toolCpu += childCpuSeconds() - children0;
+        plain += seconds(t1 - t0);
+        ours += seconds(t2 - t1);
+        state.SetIterationTime(seconds(t2 - t1));
+    }
+    if (readFile(source + ".zlib.unzlib") != table)
+        state.SkipWithError("the round trip changed the table");
+    const double ratio = ours / plain;
+    state.counters["in_process_ms"] = plain * 1e3 / double(state.iterations());
+    state.counters["ratio"] = ratio;
+    state.counters["cpu_ratio"] = toolCpu / plainCpu;
+    char label[96];
+    std::snprintf(label, sizeof label, "%.2fx of in-process zlib (target <= %.1fx): %s", ratio, targetRatio,
+                  ratio <= targetRatio ? "ok" : "OVER");
+    state.SetLabel(label);
+}
+
+} // namespace
+
+BENCHMARK(BM_ZlibtoolRoundTrip)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

@@ -1,0 +1,206 @@
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <zlib.h>
+
+#include <algorithm>
+#include <limits>
+#include <new>
+
+namespace zlibtool {
+
+namespace {
+
+// zlib counts in uInt; larger inputs are fed in pieces.
+constexpr std::size_t maxChunk = std::numeric_limits<uInt>::max();
+// Output goes to the sink through a buffer of this size.
+constexpr std::size_t outputChunk = std::size_t(256) << 10;
+
+std::uint32_t le32(const unsigned char* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+}
+
+// Whether the first two bytes can open a zlib stream (RFC 1950): deflate,
+// a window of at most 32K, the check bits right and no preset dictionary.
+bool looksLikeZlibHeader(std::span<const unsigned char> input) {
+    if (input.size() < 2)
+        return false;
+    const unsigned cmf = input[0];
+    const unsigned flg = input[1];
+    return (cmf & 0x0F) == 8 && (cmf >> 4) <= 7 && (cmf * 256 + flg) % 31 == 0 && !(flg & 0x20);
+}
+
+Sink appendTo(Bytes& out) {
+    return [&out](std::span<const unsigned char> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+    };
+}
+
+// Inflates one stream into the sink; `produced` counts what came out.
+Error inflateTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit,
+                std::size_t& produced) {
+    produced = 0;
+    if (input.empty())
+        return Error::Truncated;
+    z_stream zs{};
+    if (inflateInit(&zs) != Z_OK)
+        return Error::OutOfMemory;
+    Error error = Error::None;
+    std::size_t inPos = 0;
+    try {
+        Bytes buffer(outputChunk);
+        while (true) {
+            const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
+            zs.next_in = const_cast<Bytef*>(input.data() + inPos);
+            zs.avail_in = uInt(inChunk);
+            zs.next_out = buffer.data();
+            zs.avail_out = uInt(buffer.size());
+            const int status = inflate(&zs, Z_NO_FLUSH);
+            inPos += inChunk - zs.avail_in;
+            const std::size_t got = buffer.size() - zs.avail_out;
+            if (got > limit - produced) {
+                error = Error::TooLarge;
+                break;
+            }
+            produced += got;
+            if (got > 0 && !sink(std::span(buffer.data(), got))) {
+                error = Error::SinkFailed;
+                break;
+            }
+            if (status == Z_STREAM_END)
+                break;
+            if (status == Z_MEM_ERROR) {
+                error = Error::OutOfMemory;
+                break;
+            }
+            if (status != Z_OK && status != Z_BUF_ERROR) {
+                error = Error::Corrupt; // data error, or a preset dictionary we cannot have
+                break;
+            }
+            // zlib calls a stream that stops early merely "no progress";
+            // with all input used and room left, it is cut short.
+            if (inPos == input.size() && zs.avail_out != 0) {
+                error = Error::Truncated;
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        error = Error::OutOfMemory;
+    }
+    inflateEnd(&zs);
+    // zlib reports success at the end of the stream whatever follows it.
+    if (error == Error::None && inPos != input.size())
+        error = Error::TrailingData;
+    return error;
+}
+
+Error containerTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+    std::size_t produced = 0;
+    const Error error = inflateTo(input.subspan(containerHeaderSize), sink, limit, produced);
+    if (error == Error::None && produced != le32(input.data() + 12))
+        return Error::SizeMismatch;
+    return error;
+}
+
+} // namespace
+
+std::string_view describe(Error error) {
+    switch (error) {
+    case Error::None:
+        return "no error";
+    case Error::Corrupt:
+        return "not a valid zlib stream";
+    case Error::Truncated:
+        return "the zlib stream is cut short";
+    case Error::TrailingData:
+        return "unexpected bytes after the end of the zlib stream";
+    case Error::TooLarge:
+        return "the data would decompress to more than 64 MiB";
+    case Error::SizeMismatch:
+        return "the sizes in the header do not match the zlib stream";
+    case Error::OutOfMemory:
+        return "out of memory";
+    case Error::SinkFailed:
+        return "the output could not be written";
+    }
+    return "unknown error";
+}
+
+Error compressTo(std::span<const unsigned char> input, const Sink& sink) {
+    z_stream zs{};
+    if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK)
+        return Error::OutOfMemory;
+    Error error = Error::None;
+    std::size_t inPos = 0;
+    try {
+        Bytes buffer(outputChunk);
+        int status = Z_OK;
+        while (status != Z_STREAM_END) {
+            const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
+            zs.next_in = const_cast<Bytef*>(input.data() + inPos);
+            zs.avail_in = uInt(inChunk);
+            zs.next_out = buffer.data();
+            zs.avail_out = uInt(buffer.size());
+            const bool last = inPos + inChunk == input.size();
+            status = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
+            inPos += inChunk - zs.avail_in;
+            if (status == Z_STREAM_ERROR) {
+                error = Error::OutOfMemory;
+                break;
+            }
+            const std::size_t got = buffer.size() - zs.avail_out;
+            if (got > 0 && !sink(std::span(buffer.data(), got))) {
+                error = Error::SinkFailed;
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        error = Error::OutOfMemory;
+    }
+    deflateEnd(&zs);
+    return error;
+}
+
+Result compress(std::span<const unsigned char> input) {
+    Result result;
+    result.error = compressTo(input, appendTo(result.data));
+    if (!result.ok())
+        result.data.clear();
+    return result;
+}
+
+Result decompressStream(std::span<const unsigned char> input, std::size_t limit) {
+    Result result;
+    std::size_t produced = 0;
+    result.error = inflateTo(input, appendTo(result.data), limit, produced);
+    if (!result.ok())
+        result.data = {};
+    return result;
+}
+
+Error decompressTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+    const bool container =
+        input.size() > containerHeaderSize && le32(input.data() + 8) == input.size() - containerHeaderSize;
+    std::size_t produced = 0;
+    if (!container)
+        return inflateTo(input, sink, limit, produced);
+    if (!looksLikeZlibHeader(input))
+        return containerTo(input, sink, limit);
+    // A signature that happens to look like a zlib header: try the plain
+    // reading first, aside, so that its failure leaves the sink untouched.
+    const Result plain = decompressStream(input, limit);
+    if (plain.ok())
+        return sink(plain.data) ? Error::None : Error::SinkFailed;
+    return containerTo(input, sink, limit);
+}
+
+Result decompress(std::span<const unsigned char> input, std::size_t limit) {
+    Result result;
+    result.error = decompressTo(input, appendTo(result.data), limit);
+    if (!result.ok())
+        result.data = {};
+    return result;
+}
+
+} // namespace zlibtool

@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+// The stream code of zlibtool: one zlib stream (RFC 1950) in, one out.
+// Input is untrusted, so decompression is bounded and strict.
+namespace zlibtool {
+
+using Bytes = std::vector<unsigned char>;
+
+// More than this much decompressed data is refused: no ball file comes
+// near it, and a small bomb must not fill the memory.
+inline constexpr std::size_t maxDecompressedSize = std::size_t(64) << 20;
+
+// Some files carry the stream behind a 16-byte header: 8 bytes of
+// signature, then the compressed and the decompressed size as 32-bit
+// little-endian numbers.
+inline constexpr std::size_t containerHeaderSize = 16;
+
+enum class Error {
+    None,
+    Corrupt,      // not a zlib stream, or damaged data
+    Truncated,    // the stream stops before its end
+    TrailingData, // bytes follow the end of the stream
+    TooLarge,     // more than maxDecompressedSize would come out
+    SizeMismatch, // a container's sizes disagree with its stream
+    OutOfMemory,
+    SinkFailed, // the receiver of the output gave up
+};
+
+std::string_view describe(Error error);
+
+struct Result {
+    Error error = Error::None;
+    Bytes data;
+    bool ok() const { return error == Error::None; }
+};
+
+// Receives output piece by piece; returning false stops the work (a failed
+// write), which is reported as Error::SinkFailed.
+using Sink = std::function<bool(std::span<const unsigned char>)>;
+
+// One zlib stream of the whole input, at zlib's default level.
+Error compressTo(std::span<const unsigned char> input, const Sink& sink);
+Result compress(std::span<const unsigned char> input);
+
+// Exactly one complete zlib stream, every byte of the input consumed.
+Result decompressStream(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
+
+// A zlib stream at offset 0, or else one behind a container header whose
+// two sizes match the stream; any 8 signature bytes are accepted, since
+// only the sizes can be checked. On failure the sink may have received part
+// of the output, which the caller must discard.
+Error decompressTo(std::span<const unsigned char> input, const Sink& sink,
+                   std::size_t limit = maxDecompressedSize);
+Result decompress(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
+
+} // namespace zlibtool
