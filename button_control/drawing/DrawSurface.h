@@ -30,7 +30,9 @@ public:
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < m_width && y < m_height; }
 
     // The image holds the pixels; painting on it with QPainter is allowed
-    // between the surface's own operations.
+    // between the surface's own operations. The surface writes straight into
+    // the pixels, so a copy of the image taken while the surface is still
+    // drawing would change with it: take the result with takeImage().
     QImage& image() { return m_image; }
     const QImage& image() const { return m_image; }
     QImage takeImage();
