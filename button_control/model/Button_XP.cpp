@@ -198,8 +198,6 @@ QString Button_XP::ambientDisplayName() const {
     return (host ? *host : plainContainer()).displayName(*this);
 }
 
-// ---- Life cycle -------------------------------------------------------------
-
 void Button_XP::InitProperties() {
     m_BackColor = DefaultBackColor;
     m_memory.surfaceBackColor = m_BackColor;
@@ -302,8 +300,6 @@ void Button_XP::WriteProperties(PropertyBag& bag) const {
     bag.WriteInteger(QStringLiteral("BEVEL"), m_BEVEL, 1);
     bag.WriteInteger(QStringLiteral("BEVELDEPTH"), m_BEVELDEPTH, 8);
 }
-
-// ---- Properties ---------------------------------------------------------------
 
 void Button_XP::applySurfaceEnabled(bool enabled) {
     // The change event would redraw on its own; the callers redraw when they mean to.
@@ -545,8 +541,6 @@ void Button_XP::setBEVELDEPTH(Integer New_BEVELDEPTH) {
     Refresh();
 }
 
-// ---- Drawing ------------------------------------------------------------------
-
 FaceInputs Button_XP::faceInputs() const {
     FaceInputs in;
     in.width = width();
@@ -612,8 +606,6 @@ void Button_XP::changeEvent(QEvent* event) {
     QWidget::changeEvent(event);
 }
 
-// ---- Size ---------------------------------------------------------------------
-
 void Button_XP::resizeEvent(QResizeEvent*) {
     OnResize();
 }
@@ -632,8 +624,6 @@ void Button_XP::OnResize() {
         clearMask(); // other styles are rectangular
     Refresh();
 }
-
-// ---- Mouse --------------------------------------------------------------------
 
 bool Button_XP::isInside(float x, float y) const {
     return x >= 0 && y >= 0 && x < static_cast<float>(width()) && y < static_cast<float>(height());
@@ -681,7 +671,8 @@ void Button_XP::mousePressEvent(QMouseEvent* event) {
         return;
     }
     const QPointF at = event->position();
-    OnMouseDown(button, shiftState(event->modifiers()), static_cast<float>(at.x()), static_cast<float>(at.y()));
+    OnMouseDown(button, shiftState(event->modifiers()), static_cast<float>(at.x()),
+                static_cast<float>(at.y()));
 }
 
 void Button_XP::mouseDoubleClickEvent(QMouseEvent* event) {
@@ -739,7 +730,8 @@ void Button_XP::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void Button_XP::OnOverTimer() {
-    QWidget* under = m_platform->pointer ? m_platform->pointer->widgetAt(m_platform->pointer->cursorPos()) : nullptr;
+    QWidget* under =
+        m_platform->pointer ? m_platform->pointer->widgetAt(m_platform->pointer->cursorPos()) : nullptr;
     if (under == this)
         return;
     QPointer<Button_XP> self(this);
@@ -757,8 +749,6 @@ void Button_XP::OnOverTimer() {
         IsPressed = 1;
     }
 }
-
-// ---- Keyboard and focus -------------------------------------------------------
 
 void Button_XP::keyPressEvent(QKeyEvent* event) {
     const int keyCode = virtualKeyCode(event);
@@ -814,8 +804,6 @@ void Button_XP::focusOutEvent(QFocusEvent* event) {
     QWidget::focusOutEvent(event);
 }
 
-// ---- Access key ---------------------------------------------------------------
-
 void Button_XP::UpdateAccessKey() {
     QChar key;
     const QString& caption = m_Caption;
@@ -841,7 +829,8 @@ void Button_XP::UpdateAccessKey() {
     }
     m_AccessKey = key;
     if (!key.isNull())
-        m_shortcutId = grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key.toUpper().unicode()))));
+        m_shortcutId =
+            grabShortcut(QKeySequence(QKeyCombination(Qt::AltModifier, Qt::Key(key.toUpper().unicode()))));
 }
 
 bool Button_XP::event(QEvent* event) {
@@ -859,8 +848,6 @@ bool Button_XP::event(QEvent* event) {
     }
     return QWidget::event(event);
 }
-
-// ---- Sound and link -----------------------------------------------------------
 
 void Button_XP::PlaySoundFile(const QString& path) {
     // Saved paths are written the Windows way (".\resources\click.wav") and

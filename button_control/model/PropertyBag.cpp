@@ -85,7 +85,8 @@ std::optional<PictureRef> pictureFromJson(const QJsonValue& json, QString& error
         return std::nullopt;
     }
     if (kind == QLatin1String("Bitmap"))
-        return PictureRef{Picture::bitmap(image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32))};
+        return PictureRef{
+            Picture::bitmap(image.isNull() ? image : image.convertToFormat(QImage::Format_RGB32))};
     return PictureRef{Picture::icon(image.isNull() ? image : image.convertToFormat(QImage::Format_ARGB32))};
 }
 
@@ -108,7 +109,8 @@ std::optional<ButtonFont> fontFromJson(const QJsonValue& json, QString& error) {
         return std::nullopt;
     }
     const QJsonObject object = json.toObject();
-    if (!object.value(QStringLiteral("Name")).isString() || !object.value(QStringLiteral("Size")).isDouble()) {
+    if (!object.value(QStringLiteral("Name")).isString() ||
+        !object.value(QStringLiteral("Size")).isDouble()) {
         error = QStringLiteral("a font needs a \"Name\" and a \"Size\"");
         return std::nullopt;
     }
@@ -128,7 +130,8 @@ std::optional<std::int64_t> integerFromJson(const QJsonValue& json, std::int64_t
     if (!json.isDouble())
         return std::nullopt;
     const double number = json.toDouble();
-    if (number != std::floor(number) || number < static_cast<double>(low) || number > static_cast<double>(high))
+    if (number != std::floor(number) || number < static_cast<double>(low) ||
+        number > static_cast<double>(high))
         return std::nullopt;
     return static_cast<std::int64_t>(number);
 }
