@@ -202,8 +202,10 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
         return SaveOutcome::Failed;
     };
 
+    // A file marked read-only is left alone, even where replacing it by a
+    // rename would be allowed.
     const QFileInfo target(m_gameFile);
-    if (target.exists() && !target.isWritable())
+    if (target.exists() && (!target.isWritable() || !target.permission(QFile::WriteOwner)))
         return fail(QStringLiteral("\"%1\" is read-only.").arg(m_gameFile));
     for (const QString& stale : {packed, unpackedAgain}) {
         if (!removeIfPresent(stale))

@@ -1,0 +1,103 @@
+#include "common/FakePlatform.h"
+#include "pipeline/Scn_Process.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+class ScnProcessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void splitsLikeWindows_data();
+    void splitsLikeWindows();
+    void runsProgramWithItsArgumentsAndGivesExitCode();
+    void startsNothingForAnEmptyCommandLine();
+    void runsRealProgramsWithoutShell();
+};
+
+void ScnProcessTest::splitsLikeWindows_data() {
+    QTest::addColumn<QString>("commandLine");
+    QTest::addColumn<QStringList>("pieces");
+
+    QTest::newRow("decompress line") << R"("/opt/Ed/zlib/zlibtool" "/opt/Ed/zlib/temp/unnamed_1964.bin" -d)"
+                                     << QStringList{"/opt/Ed/zlib/zlibtool",
+                                                    "/opt/Ed/zlib/temp/unnamed_1964.bin", "-d"};
+    QTest::newRow("windows backslashes stay")
+        << R"("C:\Tools\Ed\zlib\zlibtool.exe" "C:\Tools\Ed\zlib\temp\unnamed_1964.bin.unzlib")"
+        << QStringList{R"(C:\Tools\Ed\zlib\zlibtool.exe)",
+                       R"(C:\Tools\Ed\zlib\temp\unnamed_1964.bin.unzlib)"};
+    QTest::newRow("blanks inside quotes")
+        << R"("/my tools/zlibtool" "/my games/ball file.bin" -d)"
+        << QStringList{"/my tools/zlibtool", "/my games/ball file.bin", "-d"};
+    QTest::newRow("unquoted program, tabs and runs of blanks")
+        << "tool \t a   b\t" << QStringList{"tool", "a", "b"};
+    QTest::newRow("program name knows no escapes")
+        << R"("C:\dir\"x y)" << QStringList{R"(C:\dir\)", "x", "y"};
+    QTest::newRow("backslash before closing quote escapes it")
+        << R"(p "C:\dir\" next)" << QStringList{"p", R"(C:\dir" next)"};
+    QTest::newRow("two backslashes before a quote give one")
+        << R"(p "C:\dir\\" next)" << QStringList{"p", R"(C:\dir\)", "next"};
+    QTest::newRow("three backslashes give one and a quote") << R"(p a\\\"b)" << QStringList{"p", R"(a\"b)"};
+    QTest::newRow("backslashes without quote are literal") << R"(p a\\b\)" << QStringList{"p", R"(a\\b\)"};
+    QTest::newRow("doubled quote inside quotes") << R"(p "a""b" c)" << QStringList{"p", R"(a"b)", "c"};
+    QTest::newRow("quoted part inside an argument") << R"(p a"b c"d)" << QStringList{"p", "ab cd"};
+    QTest::newRow("empty quoted argument") << R"(p "" x)" << QStringList{"p", "", "x"};
+    QTest::newRow("unclosed quote runs to the end") << R"(p "a b)" << QStringList{"p", "a b"};
+    QTest::newRow("shell characters are plain text")
+        << R"(p $(rm -rf x) ; `y` | z > w)"
+        << QStringList{"p", "$(rm", "-rf", "x)", ";", "`y`", "|", "z", ">", "w"};
+    QTest::newRow("empty") << "" << QStringList{};
+    QTest::newRow("only blanks") << "   " << QStringList{};
+}
+
+void ScnProcessTest::splitsLikeWindows() {
+    QFETCH(QString, commandLine);
+    QFETCH(QStringList, pieces);
+    QCOMPARE(Scn_Process::splitCommandLine(commandLine), pieces);
+}
+
+void ScnProcessTest::runsProgramWithItsArgumentsAndGivesExitCode() {
+    RecordingProcessRunner runner;
+    runner.replacement = [](const QString&, const QStringList&) { return 3; };
+    Scn_Process process(runner);
+    QCOMPARE(process.Run_Process(R"("/a b/tool" "/c d/file" -d)", 0), 3);
+    QCOMPARE(runner.runs.size(), std::size_t(1));
+    QCOMPARE(runner.runs[0].program, QString("/a b/tool"));
+    QCOMPARE(runner.runs[0].arguments, (QStringList{"/c d/file", "-d"}));
+}
+
+void ScnProcessTest::startsNothingForAnEmptyCommandLine() {
+    RecordingProcessRunner runner;
+    runner.replacement = [](const QString&, const QStringList&) { return 0; };
+    Scn_Process process(runner);
+    QCOMPARE(process.Run_Process("", 0), -1);
+    QCOMPARE(process.Run_Process(R"("" -d)", 0), -1);
+    QVERIFY(runner.runs.empty());
+}
+
+void ScnProcessTest::runsRealProgramsWithoutShell() {
+    RecordingProcessRunner runner(defaultPlatform().processes);
+    Scn_Process process(runner);
+
+    // The exit code comes back, and the window's events run while it waits.
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(10);
+    QCOMPARE(process.Run_Process(R"("/bin/sh" -c "sleep 0.2; exit 7")", 0), 7);
+    timer.stop();
+    QVERIFY(ticks > 0);
+
+    // A missing program starts nothing.
+    QCOMPARE(process.Run_Process(R"("/no/such/folder/zlibtool" "x" -d)", 0), -1);
+
+    // Arguments reach the program as they are: nothing is run by a shell.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString marker = dir.filePath("marker");
+    QCOMPARE(process.Run_Process(QString(R"x("/bin/echo" "$(touch %1)" ; touch %1)x").arg(marker), 0), 0);
+    QVERIFY(!QFile::exists(marker));
+}
+
+QTEST_GUILESS_MAIN(ScnProcessTest)
+#include "scn_process_test.moc"
