@@ -8,6 +8,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTemporaryDir>
@@ -25,12 +27,32 @@ public:
 
     explicit WindowHarness(Tool tool = Tool::Scripted) {
         QDir(m_appDir.path()).mkpath(QStringLiteral("zlib/temp"));
-        if (tool == Tool::Scripted)
+        if (tool == Tool::Scripted) {
             fake.processes.replacement = &scriptedTool;
+        } else {
+            // The built tool, copied beside a window of the test's own, so
+            // that tests running at once never share a working folder.
+            const QString tool = QStringLiteral("/zlib/") + QFileInfo(builtTool()).fileName();
+            if (!QFile::copy(builtTool(), m_appDir.path() + tool))
+                qWarning("zlibtool could not be copied from %s", qPrintable(builtTool()));
+        }
         window = std::make_unique<FrmMain>(fake.platform, appPath());
         window->show();
         if (!QTest::qWaitForWindowExposed(window.get()))
             qWarning("the window was not exposed");
+    }
+
+    static QString builtTool() {
+        const QString dir = qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/zlib/");
+        return QFileInfo::exists(dir + QStringLiteral("zlibtool.exe")) ? dir + QStringLiteral("zlibtool.exe")
+                                                                       : dir + QStringLiteral("zlibtool");
+    }
+    // A copy of the sample game file that tests may change.
+    QString copySample(const QString& name) {
+        const QString path = m_gameDir.filePath(name);
+        QFile::copy(qEnvironmentVariable("VESTREL_SOURCE_DIR") + QStringLiteral("/samples/unnamed_1964.bin"),
+                    path);
+        return path;
     }
 
     QString appPath() const { return QDir::toNativeSeparators(m_appDir.path()) + QDir::separator(); }
