@@ -69,13 +69,19 @@ QPixmap Artwork::ballPicture() {
     painter.drawEllipse(QRectF(52, 150, 92, 16));
     drawBall(painter, QPointF(96, 108), 50);
 
+    // The name fills the space right of the ball in whatever sans-serif the
+    // system has.
+    const QRectF titleArea(150, 28, 108, 40);
     QFont title(QStringLiteral("Sans Serif"));
     title.setStyleHint(QFont::SansSerif);
-    title.setPixelSize(30);
     title.setBold(true);
+    title.setPixelSize(30);
+    while (title.pixelSize() > 12 &&
+           QFontMetrics(title).horizontalAdvance(QStringLiteral("Vestrel")) > titleArea.width())
+        title.setPixelSize(title.pixelSize() - 2);
     painter.setFont(title);
     painter.setPen(QColor(20, 60, 120));
-    painter.drawText(QRectF(150, 28, 112, 40), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vestrel"));
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vestrel"));
     QFont subtitle = title;
     subtitle.setPixelSize(12);
     subtitle.setBold(false);

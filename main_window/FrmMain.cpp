@@ -4,12 +4,12 @@
 #include "button_control/model/Button_XP.h"
 #include "main_window/Artwork.h"
 #include "main_window/BallList.h"
+#include "main_window/FrameBox.h"
 #include "main_window/ValueSchemes.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QDir>
-#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -44,13 +44,12 @@ void paintWhite(QWidget* widget) {
     widget->setAutoFillBackground(true);
 }
 
-QGroupBox* frame(QWidget* container, const char* name, const QString& caption, const QRect& geometry,
-                 const QFont& font) {
-    auto* box = new QGroupBox(caption, container);
+FrameBox* frame(QWidget* container, const char* name, const QString& caption, const QRect& geometry,
+                const QFont& font) {
+    auto* box = new FrameBox(caption, container);
     box->setObjectName(QLatin1String(name));
     box->setGeometry(geometry);
     box->setFont(font);
-    paintWhite(box);
     return box;
 }
 
@@ -163,7 +162,7 @@ void FrmMain::buildControls() {
 
 void FrmMain::createButtons() {
     auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
-    auto* frame4 = picture1->findChild<QGroupBox*>(QStringLiteral("Frame4"));
+    auto* frame4 = picture1->findChild<FrameBox*>(QStringLiteral("Frame4"));
     ButtonFont font;
     font.name = QStringLiteral("MS Sans Serif");
     font.size = 8.25;

@@ -16,7 +16,7 @@ class BallListView;
 class Button_XP;
 class PictureBox;
 class QAction;
-class QGroupBox;
+class FrameBox;
 class QLabel;
 class QLineEdit;
 
@@ -97,7 +97,7 @@ private:
 
     BallListModel* m_listModel = nullptr;
     BallListView* m_listView = nullptr;
-    QGroupBox* m_valueFrame = nullptr;
+    FrameBox* m_valueFrame = nullptr;
     std::array<QLineEdit*, 6> m_txt{}; // element 4 stays empty
     QLineEdit* m_textID = nullptr;
     QLabel* m_label1 = nullptr;

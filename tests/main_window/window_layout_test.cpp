@@ -2,7 +2,7 @@
 
 #include "button_control/model/Button_XP.h"
 
-#include <QGroupBox>
+#include "main_window/FrameBox.h"
 #include <QMenu>
 #include <QMenuBar>
 
@@ -59,7 +59,7 @@ private slots:
             {"Frame5", "ID New Ball"},
         };
         for (const auto& [name, caption] : captions) {
-            auto* frame = h.find<QGroupBox>(name);
+            auto* frame = h.find<FrameBox>(name);
             QCOMPARE(frame->title(), QLatin1String(caption));
             QCOMPARE(frame->palette().color(QPalette::Window), QColor(Qt::white));
             const bool ownFont = QByteArray(name) == "Frame1" || QByteArray(name) == "Frame2";
@@ -86,7 +86,7 @@ private slots:
         QCOMPARE(h.txt(2)->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignLeft);
         QCOMPARE(h.find<QLabel>("Image1")->pixmap().size(), QSize(265, 184));
         QCOMPARE(h.window->ListCount(), 0);
-        QVERIFY(h.find<QGroupBox>("Frame2")->isVisible());
+        QVERIFY(h.find<FrameBox>("Frame2")->isVisible());
     }
 
     void menusEntriesAndShortcuts() {

@@ -1,6 +1,6 @@
 #include "WindowHarness.h"
 
-#include <QGroupBox>
+#include "main_window/FrameBox.h"
 
 // Opening a game file into the list, selecting balls, the right-click
 // summary, the value names and the Info texts.
