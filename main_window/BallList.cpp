@@ -1,5 +1,6 @@
 #include "main_window/BallList.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 
 int BallListModel::rowCount(const QModelIndex& parent) const {
@@ -91,4 +92,23 @@ void BallListView::mouseReleaseEvent(QMouseEvent* event) {
         return;
     }
     QListView::mouseReleaseEvent(event);
+}
+
+void BallListView::keyPressEvent(QKeyEvent* event) {
+    // With nothing selected yet (a freshly filled list), the first arrow or
+    // Home selects the line with the focus mark instead of moving past it,
+    // and End or a page key moves from the first line, as in a list box.
+    if (event->modifiers() == Qt::NoModifier && model() && model()->rowCount() > 0 &&
+        !selectionModel()->hasSelection()) {
+        if (!currentIndex().isValid())
+            selectionModel()->setCurrentIndex(model()->index(0, 0), QItemSelectionModel::NoUpdate);
+        const int key = event->key();
+        if (key == Qt::Key_Down || key == Qt::Key_Up || key == Qt::Key_Home) {
+            selectionModel()->setCurrentIndex(currentIndex(), QItemSelectionModel::ClearAndSelect);
+            scrollTo(currentIndex());
+            event->accept();
+            return;
+        }
+    }
+    QListView::keyPressEvent(event);
 }

@@ -11,6 +11,7 @@
 #include <QCloseEvent>
 #include <QDir>
 #include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -93,6 +94,8 @@ FrmMain::FrmMain(Platform& platform, const QString& appPath, QWidget* parent)
     setFont(windowFont());
     buildControls();
     buildMenus();
+    // The controls have fixed places: the window keeps the size they need.
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 FrmMain::~FrmMain() = default;

@@ -221,6 +221,21 @@ private slots:
         QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
     }
 
+    void aFullListTakesNoFurtherBall() {
+        WindowHarness h;
+        std::vector<Ball> balls(32767, ball("Ball", 1, 5, 1));
+        h.open(h.writeGameFile("unnamed_1964.bin", balls));
+        QCOMPARE(h.window->ListCount(), 32767);
+        QCOMPARE(h.window->ListItem(32766), QStringLiteral("32767 : Ball"));
+        h.clickRow(0);
+        QTest::keyClicks(h.textId(), QStringLiteral("12"));
+        pressAdd(h);
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Add Function Error"));
+        QCOMPARE(h.window->table().Count(), 32767);
+        QCOMPARE(h.window->ListCount(), 32767);
+    }
+
     void addBeforeAnyFileIsAnError() {
         WindowHarness h;
         QTest::keyClicks(h.textId(), QStringLiteral("12"));

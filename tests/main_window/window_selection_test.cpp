@@ -66,6 +66,23 @@ private slots:
         QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : ", "3 : Final 2010"}));
     }
 
+    void firstKeyInAFreshListSelectsTheFirstBall() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_Down);
+        QCOMPARE(h.window->ListIndex(), 0);
+        QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
+        QTest::keyClick(h.list(), Qt::Key_Down);
+        QCOMPARE(h.window->ListIndex(), 1);
+
+        h.open(h.writeGameFile("unnamed_1815.bin", threeBalls()));
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_End);
+        QCOMPARE(h.window->ListIndex(), 2);
+        QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
+    }
+
     void rightClickSummarisesTheBoxesWithoutMovingTheSelection() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
