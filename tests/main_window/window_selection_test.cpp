@@ -2,6 +2,8 @@
 
 #include "main_window/FrameBox.h"
 
+#include <QSignalSpy>
+
 // Opening a game file into the list, selecting balls, the right-click
 // summary, the value names and the Info texts.
 class WindowSelectionTest : public QObject {
@@ -29,6 +31,7 @@ private slots:
     void selectionFillsTheBoxesAndWritesNothing() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
+        QSignalSpy lineChanges(h.list()->model(), &QAbstractItemModel::dataChanged);
         h.clickRow(1);
         QCOMPARE(h.window->ListIndex(), 1);
         QCOMPARE(h.window->Current_Index(), 1);
@@ -58,7 +61,8 @@ private slots:
         h.window->setListIndex(2);
         QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
 
-        // Filling the boxes wrote nothing back.
+        // Filling the boxes wrote nothing back, not even for a moment.
+        QCOMPARE(lineChanges.count(), 0);
         const Baza& table = h.window->table();
         QCOMPARE(table.Get_ID(1), std::int16_t(-1));
         QCOMPARE(table.Get_Nazwa(2), QStringLiteral("Final 2010"));
