@@ -1,7 +1,7 @@
 // The main window's share of Vestrel's work, on Qt's offscreen platform:
 // filling and painting the ball list, selecting a ball, a keystroke in a box
 // of the selected ball, and start-up to the first painted window beside a
-// bare Qt window made of the same kinds of widgets.
+// bare window of Qt's own widgets in the same number and places.
 #include "common/BallFileBytes.h"
 #include "common/FakePlatform.h"
 #include "main_window/BallList.h"
@@ -201,8 +201,9 @@ void waitForPaint(QWidget& window, QWidget* watched) {
     watched->removeEventFilter(&counter);
 }
 
-// The same kinds and number of widgets, menus and a picture, without any of
-// Vestrel's own code.
+// Qt's own widgets in the same number and places, with the same menus and a
+// picture of the same size, without any of Vestrel's code: group boxes for
+// the frames, push buttons for the buttons, a string list for the list.
 std::unique_ptr<QMainWindow> bareWindow() {
     auto window = std::make_unique<QMainWindow>();
     window->setWindowTitle(QStringLiteral("bare"));
