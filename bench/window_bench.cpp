@@ -229,14 +229,14 @@ std::unique_ptr<QMainWindow> bareWindow() {
     right->setGeometry(368, 8, 441, 393);
     auto* panel = new QWidget(right);
     panel->setGeometry(8, 16, 425, 369);
-    for (int i = 0; i < 9; ++i) {
+    for (int i = 0; i < 8; ++i) {
         auto* frame = new QGroupBox(QStringLiteral("Frame"), panel);
         frame->setGeometry(8 + (i % 3) * 100, 8 + (i / 3) * 60, 90, 50);
-        (new QLineEdit(frame))->setGeometry(8, 16, 41, 19);
+        if (i < 6)
+            (new QLineEdit(frame))->setGeometry(8, 16, 41, 19);
         if (i < 2)
             (new QLabel(QStringLiteral("..."), frame))->move(50, 16);
     }
-    (new QLineEdit(panel))->setGeometry(8, 300, 41, 19);
     (new QPushButton(QStringLiteral("Save"), panel))->setGeometry(152, 24, 153, 25);
     (new QPushButton(QStringLiteral("Add"), panel))->setGeometry(8, 64, 89, 25);
     QPixmap picture(265, 184);
