@@ -245,6 +245,30 @@ private slots:
         QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
     }
 
+    void closingWhileTheToolRunsClosesAfterIt() {
+        WindowHarness h;
+        const QString game = h.writeGameFile("unnamed_1964.bin", threeBalls());
+        auto scripted = h.fake.processes.replacement;
+        bool openDuringRun = false;
+        bool addIgnored = false;
+        h.fake.processes.replacement = [&](const QString& program, const QStringList& arguments) {
+            // The user presses Add and closes the window while the tool works.
+            h.textId()->setText(QStringLiteral("7"));
+            auto* add = h.find<QWidget>("ADD");
+            QTest::mouseClick(add, Qt::LeftButton, Qt::NoModifier, add->rect().center());
+            addIgnored = h.messages().empty();
+            h.window->close();
+            openDuringRun = h.window->isVisible();
+            return scripted(program, arguments);
+        };
+        h.open(game);
+        QVERIFY(addIgnored);
+        QVERIFY(openDuringRun);
+        QVERIFY(!h.window->isVisible());
+        QCOMPARE(h.window->table().Count(), 3);
+        QVERIFY(QDir(h.workingFolder()).entryList(QDir::Files).isEmpty());
+    }
+
     void failedOpenForgetsTheEarlierFile() {
         WindowHarness h;
         const QString good = h.writeGameFile("unnamed_1964.bin", threeBalls());
