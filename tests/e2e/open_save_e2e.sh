@@ -25,6 +25,8 @@ cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1 game=$2
+# Tests run with the offscreen platform; this one needs the real X server.
+export QT_QPA_PLATFORM=xcb
 "$app/vestrel" &
 editor=$!
 fail() { echo "FAIL: $*"; kill "$editor" 2>/dev/null || true; exit 1; }

@@ -15,6 +15,7 @@ cat >"$work/show.sh" <<'SHOW'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1 game=$2 out=$3
+export QT_QPA_PLATFORM=xcb
 "$app/vestrel" &
 editor=$!
 find_window() {
