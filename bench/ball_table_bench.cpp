@@ -108,6 +108,9 @@ void BM_Zapisz(benchmark::State& state) {
         state.SkipWithError("Wczytaj failed");
     const QString plainTarget = f.dir.filePath("plain.unzlib");
     const QString ourTarget = f.dir.filePath("saved.unzlib");
+    // A file of its own: truncating a file just synced costs more than one
+    // whose pages are still only cached, which would flatter the ratio.
+    const QString syncedTarget = f.dir.filePath("synced.unzlib");
     double ours = 0;
     double plain = 0;
     double synced = 0;
@@ -124,7 +127,7 @@ void BM_Zapisz(benchmark::State& state) {
             state.SkipWithError("Zapisz failed");
         auto t2 = Clock::now();
         {
-            QFile file(plainTarget);
+            QFile file(syncedTarget);
             if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) ||
                 file.write(f.bytes) != f.bytes.size() || ::fdatasync(file.handle()) != 0)
                 state.SkipWithError("synced write failed");

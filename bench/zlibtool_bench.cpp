@@ -29,7 +29,9 @@ constexpr double targetRatio = 1.5;
 
 using Clock = std::chrono::steady_clock;
 
-double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
 
 double threadCpuSeconds() {
     timespec t{};

@@ -4,7 +4,9 @@
 #include "button_control/drawing/DrawSurface.h"
 #include "button_control/drawing/FaceColors.h"
 
+#include <QList>
 #include <QSize>
+#include <QString>
 
 #include <functional>
 
@@ -46,6 +48,14 @@ enum class StateLook { Normal, Disabled, Mono };
 enum class ImageKind { Bitmap, Icon };
 void DrawStateImage(DrawSurface& surface, int x, int y, const QImage& image, ImageKind kind, StateLook look,
                     RgbValue brush);
+
+// A caption as shown: "&x" shows x underlined (the access key), "&&" shows
+// one ampersand. underlined holds positions in text.
+struct AccessKeyText {
+    QString text;
+    QList<int> underlined;
+};
+AccessKeyText StripAccessKeyPrefixes(const QString& caption);
 
 // Size of a caption laid out with word breaks at the given width, margins
 // included; (0, 0) for an empty caption.

@@ -48,24 +48,37 @@ private slots:
         QCOMPARE(inkOf(image, qRgb(0, 0, 255)), inkOf(paint(captioned(QStringLiteral("Save")))));
     }
 
-    void doubledAmpersandShowsOneAndUnderlinesNothing() {
-        FaceInputs in = captioned(QStringLiteral("A&&B"));
-        FaceMemory memory = memoryFor(in);
-        const QImage image = PaintButtonFace(in, memory);
-        // The same text drawn literally, in the same place, without any
-        // access-key processing.
-        DrawSurface reference(120, 30, face);
-        {
-            QFont font = testFont();
-            font.setStyleStrategy(QFont::NoAntialias);
-            QPainter painter(&reference.image());
-            painter.setFont(font);
-            painter.setPen(Qt::black);
-            const QRect caption = memory.captionRect;
-            painter.drawText(caption.adjusted(1, 0, -1, 0),
-                             Qt::TextWordWrap | Qt::AlignHCenter | Qt::AlignVCenter, QStringLiteral("A&B"));
+    void ampersandsAreAccessKeyPrefixes() {
+        struct Case {
+            QString caption, shown;
+            QList<int> underlined;
+        };
+        const QList<Case> cases = {
+            {QStringLiteral("Save"), QStringLiteral("Save"), {}},
+            {QStringLiteral("&Save"), QStringLiteral("Save"), {0}},
+            {QStringLiteral("Sa&ve"), QStringLiteral("Save"), {2}},
+            {QStringLiteral("A&&B"), QStringLiteral("A&B"), {}},
+            {QStringLiteral("&&Save"), QStringLiteral("&Save"), {}},
+            {QStringLiteral("A&&B&c"), QStringLiteral("A&Bc"), {3}},
+            {QStringLiteral("Save&"), QStringLiteral("Save"), {}},
+            {QStringLiteral("&&&x"), QStringLiteral("&x"), {1}},
+            {QStringLiteral("&"), QString(), {}},
+        };
+        for (const Case& c : cases) {
+            const AccessKeyText shown = StripAccessKeyPrefixes(c.caption);
+            QCOMPARE(shown.text, c.shown);
+            QCOMPARE(shown.underlined, c.underlined);
         }
-        QCOMPARE(inkOf(image), inkOf(reference.image()));
+    }
+
+    void doubledAmpersandShowsOneAndUnderlinesNothing() {
+        const auto doubled = inkOf(paint(captioned(QStringLiteral("A&&B"))));
+        const auto plain = inkOf(paint(captioned(QStringLiteral("AB"))));
+        const auto marked = inkOf(paint(captioned(QStringLiteral("&AB"))));
+        // An ampersand stands between the letters, and nothing hangs below them.
+        QVERIFY(boundsOf(doubled).width() > boundsOf(plain).width());
+        QCOMPARE(boundsOf(doubled).bottom(), boundsOf(plain).bottom());
+        QVERIFY(boundsOf(marked).bottom() > boundsOf(plain).bottom());
     }
 
     void ampersandUnderlinesTheNextLetter() {
@@ -132,6 +145,30 @@ private slots:
         const QSize size = MeasureCaptionText(QStringLiteral("Save"), font, 200);
         QCOMPARE(size.width(), QFontMetrics(font).horizontalAdvance(QStringLiteral("Save")) + 2);
         QCOMPARE(MeasureCaptionText(QStringLiteral("&Save"), font, 200), size);
+    }
+
+    void hardLineBreaksAndLineHeight() {
+        const QFont font = testFont();
+        const int lineHeight = QFontMetrics(font).height();
+        QCOMPARE(MeasureCaptionText(QStringLiteral("Save"), font, 200).height(), lineHeight);
+        const QSize two = MeasureCaptionText(QStringLiteral("Save\nball"), font, 200);
+        QCOMPARE(two.height(), 2 * lineHeight);
+        QCOMPARE(MeasureCaptionText(QStringLiteral("Save\r\nball"), font, 200), two);
+        QCOMPARE(MeasureCaptionText(QStringLiteral("Save\n"), font, 200).height(), 2 * lineHeight);
+        // Wrapping at the measured width keeps the lines the measure found.
+        const QSize wrapped = MeasureCaptionText(QStringLiteral("Save the ball table"), font, 60);
+        QCOMPARE(MeasureCaptionText(QStringLiteral("Save the ball table"), font, wrapped.width()), wrapped);
+    }
+
+    void captionsTheFontCannotSetAloneStillShow() {
+        // A character no installed font has, and a script that needs shaping.
+        for (const QString& caption :
+             {QStringLiteral("Save \uE000"), QStringLiteral("\u0633\u0644\u0627\u0645")}) {
+            FaceInputs in = captioned(caption);
+            const QSize size = MeasureCaptionText(caption, testFont(), 112);
+            QVERIFY(size.width() > 2 && size.height() > 0);
+            QVERIFY(!inkOf(paint(in)).isEmpty());
+        }
     }
 };
 

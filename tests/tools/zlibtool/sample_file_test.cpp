@@ -80,17 +80,6 @@ private slots:
             readFile(table));
         QCOMPARE(readFile(table).size(), 32 + 40 * 72);
     }
-
-    void refusesABrokenSource() {
-        const QString csv = m_dir.filePath("broken.csv");
-        QFile file(csv);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("ID;Name;Producer;Mode;Further\n1;Fine;1;1;0\n2;Too big;1;40000;0\n");
-        file.close();
-        const QString bin = m_dir.filePath("broken.bin");
-        QCOMPARE(runProgram(buildDir() + "/tools/make_sample_balls", {csv, bin}), 1);
-        QVERIFY(!QFile::exists(bin));
-    }
 };
 
 QTEST_GUILESS_MAIN(SampleFileTest)

@@ -200,18 +200,6 @@ private slots:
         QCOMPARE(r.err.count('\n'), 1);
         QCOMPARE(strayFiles({}), QStringList());
     }
-
-    void argumentsAreReadAsTheEditorWritesThem() {
-        using zlibtool::Mode;
-        const auto decompress = zlibtool::parseArguments({"C:/Tools/Ed/zlib/temp/unnamed_1964.bin", "-d"});
-        QVERIFY(decompress && decompress->mode == Mode::Decompress);
-        QCOMPARE(QString::fromStdString(zlibtool::resultPath(*decompress).string()),
-                 QStringLiteral("C:/Tools/Ed/zlib/temp/unnamed_1964.bin.unzlib"));
-        const auto compress = zlibtool::parseArguments({"a.bin.unzlib"});
-        QVERIFY(compress && compress->mode == Mode::Compress);
-        QCOMPARE(QString::fromStdString(zlibtool::resultPath(*compress).string()),
-                 QStringLiteral("a.bin.unzlib.zlib"));
-    }
 };
 
 QTEST_GUILESS_MAIN(ZlibtoolProgramTest)
