@@ -225,6 +225,16 @@ private slots:
         QCOMPARE(h.messages()[1].text.count(QLatin1Char('\n')), 10);
     }
 
+    void saveButtonBeforeAnyFileIsAnError() {
+        WindowHarness h;
+        auto* save = h.find<QWidget>("Cmd_Zapisz");
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Error"));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QVERIFY(h.fake.processes.runs.empty());
+    }
+
     void cancelAndMissingFileChangeNothing() {
         WindowHarness h;
         const QString game = h.writeGameFile("unnamed_1964.bin", threeBalls());
