@@ -1,10 +1,13 @@
+#include "main_window/FrmMain.h"
+#include "pipeline/GameFilePipeline.h"
+#include "platform/Platform.h"
+
 #include <QApplication>
-#include <QLabel>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    QLabel placeholder(QStringLiteral("Vestrel: the main window is not built yet."));
-    placeholder.setWindowTitle(QStringLiteral("Vestrel"));
-    placeholder.show();
-    return app.exec();
+    QApplication::setApplicationName(QStringLiteral("Vestrel"));
+    FrmMain window(defaultPlatform(), GameFilePipeline::applicationPath());
+    window.show();
+    return QApplication::exec();
 }

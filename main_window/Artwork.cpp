@@ -1,0 +1,131 @@
+#include "main_window/Artwork.h"
+
+#include <QIconEngine>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace {
+
+QPolygonF pentagon(QPointF centre, double radius, double turn) {
+    QPolygonF shape;
+    for (int corner = 0; corner < 5; ++corner) {
+        const double angle = turn + corner * 2.0 * std::numbers::pi / 5.0 - std::numbers::pi / 2.0;
+        shape << centre + QPointF(radius * std::cos(angle), radius * std::sin(angle));
+    }
+    return shape;
+}
+
+// A white ball with a dark centre patch and five smaller patches around it,
+// lit from the top left. Everything lies inside the ball, so nothing needs
+// clipping, and plain fills only: clipping and gradients under antialiasing
+// would cost more than the rest of the window's start-up.
+void drawBall(QPainter& painter, QPointF centre, double radius) {
+    const QColor patchColour(30, 32, 40);
+    painter.setPen(QPen(QColor(40, 40, 48), radius / 22.0));
+    painter.setBrush(QColor(214, 218, 226));
+    painter.drawEllipse(centre, radius, radius);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(centre - QPointF(radius * 0.2, radius * 0.2), radius * 0.68, radius * 0.68);
+
+    painter.setBrush(patchColour);
+    const double patch = radius * 0.3;
+    painter.drawPolygon(pentagon(centre, patch, 0.0));
+    for (int side = 0; side < 5; ++side) {
+        const double angle = side * 2.0 * std::numbers::pi / 5.0 + std::numbers::pi / 2.0;
+        const QPointF direction(std::cos(angle), std::sin(angle));
+        const QPointF outer = centre + direction * radius * 0.8;
+        painter.drawPolygon(pentagon(outer, radius * 0.17, std::numbers::pi / 5.0 + angle));
+        painter.setPen(QPen(patchColour, radius / 26.0));
+        painter.drawLine(centre + direction * patch, outer);
+        painter.setPen(Qt::NoPen);
+    }
+}
+
+} // namespace
+
+QPixmap Artwork::ballPicture() {
+    QPixmap picture(pictureSize);
+    picture.fill(Qt::white);
+    QPainter painter(&picture);
+    painter.setRenderHint(QPainter::Antialiasing);
+
+    // A strip of striped pitch under a white sky, the ball resting on it.
+    const QRectF pitch(0, 118, pictureSize.width(), pictureSize.height() - 118);
+    for (int stripe = 0; stripe < 9; ++stripe) {
+        const QColor grass = stripe % 2 == 0 ? QColor(58, 140, 62) : QColor(72, 158, 74);
+        painter.fillRect(QRectF(stripe * 30.0, pitch.top(), 30.0, pitch.height()), grass);
+    }
+    painter.setPen(QPen(QColor(240, 248, 240), 2));
+    painter.drawLine(QPointF(0, pitch.top() + 6), QPointF(pictureSize.width(), pitch.top() + 6));
+    painter.drawArc(QRectF(150, pitch.top() + 6 - 40, 80, 80), 180 * 16, 180 * 16);
+
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0, 0, 0, 60));
+    painter.drawEllipse(QRectF(52, 150, 92, 16));
+    drawBall(painter, QPointF(96, 108), 50);
+
+    // The name fills the space right of the ball in whatever sans-serif the
+    // system has.
+    const QRectF titleArea(150, 28, 108, 40);
+    QFont title(QStringLiteral("Sans Serif"));
+    title.setStyleHint(QFont::SansSerif);
+    title.setBold(true);
+    title.setPixelSize(30);
+    while (title.pixelSize() > 12 &&
+           QFontMetrics(title).horizontalAdvance(QStringLiteral("Vestrel")) > titleArea.width())
+        title.setPixelSize(title.pixelSize() - 2);
+    painter.setFont(title);
+    painter.setPen(QColor(20, 60, 120));
+    painter.drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Vestrel"));
+    QFont subtitle = title;
+    subtitle.setPixelSize(12);
+    subtitle.setBold(false);
+    painter.setFont(subtitle);
+    painter.setPen(QColor(90, 100, 110));
+    painter.drawText(QRectF(152, 64, 112, 20), Qt::AlignLeft | Qt::AlignVCenter,
+                     QStringLiteral("ball editor"));
+    painter.setPen(QPen(QColor(20, 60, 120), 2));
+    painter.drawLine(QPointF(152, 88), QPointF(250, 88));
+    return picture;
+}
+
+namespace {
+
+// Draws the icon at whatever size the platform asks for, when it asks.
+class BallIconEngine final : public QIconEngine {
+public:
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode, QIcon::State) override {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing);
+        const double radius = std::min(rect.width(), rect.height()) / 2.0 - 1.0;
+        drawBall(*painter, QRectF(rect).center(), radius);
+        painter->restore();
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        QPixmap image(size);
+        image.fill(Qt::transparent);
+        QPainter painter(&image);
+        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        return image;
+    }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}, {48, 48}}; }
+    QIconEngine* clone() const override { return new BallIconEngine; }
+    QString key() const override { return QStringLiteral("VestrelBall"); }
+};
+
+} // namespace
+
+QIcon Artwork::windowIcon() {
+    return QIcon(new BallIconEngine);
+}
+
+void PictureBox::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+        emit clicked();
+    QLabel::mouseReleaseEvent(event);
+}

@@ -1,0 +1,304 @@
+#include "WindowHarness.h"
+
+#include "button_control/model/Button_XP.h"
+
+#include <QSignalSpy>
+
+// Typing into the boxes of a selected ball, adding balls, the about box, the
+// web links, and a round trip through the file.
+class WindowEditingTest : public QObject {
+    Q_OBJECT
+
+    static std::vector<Ball> twoBalls() {
+        return {ball("Training", 10, 5, 1, 77), ball("Final", 20, 2, 16, -3)};
+    }
+
+    static void pressAdd(WindowHarness& h) {
+        auto* add = h.find<Button_XP>("ADD");
+        QTest::mouseClick(add, Qt::LeftButton, Qt::NoModifier, add->rect().center());
+    }
+
+private slots:
+    void initTestCase() { QLocale::setDefault(QLocale::c()); }
+
+    void editsReachTheTableAndTheListLine() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(1);
+        const Baza& table = h.window->table();
+
+        // The ID follows every keystroke; the list line is not even rewritten.
+        QSignalSpy lineChanges(h.list()->model(), &QAbstractItemModel::dataChanged);
+        h.txt(0)->clear();
+        QCOMPARE(table.Get_ID(1), std::int16_t(0));
+        QTest::keyClick(h.txt(0), Qt::Key_7);
+        QCOMPARE(table.Get_ID(1), std::int16_t(7));
+        QTest::keyClicks(h.txt(0), QStringLiteral("5"));
+        QCOMPARE(table.Get_ID(1), std::int16_t(75));
+        QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : Final"}));
+        QCOMPARE(lineChanges.count(), 0);
+
+        // The name rewrites the line at once, once per keystroke.
+        QTest::keyClicks(h.txt(2), QStringLiteral(" Cup"));
+        QCOMPARE(lineChanges.count(), 4);
+        QCOMPARE(table.Get_Nazwa(1), QStringLiteral("Final Cup"));
+        QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : Final Cup"}));
+
+        // Producer and mode, with their names beside them.
+        WindowHarness::retype(h.txt(1), QStringLiteral("261"));
+        QCOMPARE(table.Get_Mode(1), std::int16_t(261));
+        QCOMPARE(h.label1(), QStringLiteral("Extra Konami Ball"));
+        WindowHarness::retype(h.txt(3), QStringLiteral("-5"));
+        QCOMPARE(table.Get_Mode2(1), std::int16_t(-5));
+        QCOMPARE(h.label2(), QStringLiteral("CL Finale 2010"));
+
+        // Clearing the producer stores 0 and leaves the name shown.
+        h.txt(1)->setFocus();
+        h.txt(1)->selectAll();
+        QTest::keyClick(h.txt(1), Qt::Key_Backspace);
+        QCOMPARE(table.Get_Mode(1), std::int16_t(0));
+        QCOMPARE(h.label1(), QStringLiteral("Extra Konami Ball"));
+
+        // The other ball and the kept value are untouched.
+        QCOMPARE(table.Get_Pole(1), std::int16_t(-3));
+        QCOMPARE(table.Get_ID(0), std::int16_t(10));
+        QCOMPARE(table.Get_Nazwa(0), QStringLiteral("Training"));
+    }
+
+    void numbersAreReadRoundedAndBounded_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("stored");
+        QTest::newRow("plain") << "123" << 123;
+        QTest::newRow("negative") << "-32768" << -32768;
+        QTest::newRow("largest") << "32767" << 32767;
+        QTest::newRow("too large") << "40000" << 0;
+        QTest::newRow("too small") << "-32769" << 0;
+        QTest::newRow("letters") << "abc" << 0;
+        QTest::newRow("half to even down") << "2.5" << 2;
+        QTest::newRow("half to even up") << "3.5" << 4;
+        QTest::newRow("blanks around") << " 12 " << 12;
+    }
+    void numbersAreReadRoundedAndBounded() {
+        QFETCH(QString, typed);
+        QFETCH(int, stored);
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(0);
+        for (int index : {0, 1, 3}) {
+            WindowHarness::retype(h.txt(index), typed);
+            QCOMPARE(h.txt(index)->text(), typed);
+        }
+        const Baza& table = h.window->table();
+        QCOMPARE(int(table.Get_ID(0)), stored);
+        QCOMPARE(int(table.Get_Mode(0)), stored);
+        QCOMPARE(int(table.Get_Mode2(0)), stored);
+    }
+
+    void fractionsInTheUsersNotation() {
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(0);
+        WindowHarness::retype(h.txt(0), QStringLiteral("3,5"));
+        QCOMPARE(h.window->table().Get_ID(0), std::int16_t(4));
+        WindowHarness::retype(h.txt(0), QStringLiteral("2,5"));
+        QCOMPARE(h.window->table().Get_ID(0), std::int16_t(2));
+        QLocale::setDefault(QLocale::c());
+    }
+
+    void editsWithoutASelectedBallChangeNoTable() {
+        WindowHarness none;
+        QTest::keyClicks(none.txt(2), QStringLiteral("Name"));
+        QTest::keyClicks(none.txt(1), QStringLiteral("4"));
+        QCOMPARE(none.window->table().Count(), 0);
+        QCOMPARE(none.window->ListCount(), 0);
+        QCOMPARE(none.label1(), QStringLiteral("Umbro"));
+
+        // A freshly loaded list has no selection: the boxes still show the
+        // last ball of the earlier file, and typing there changes nothing.
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(1);
+        h.open(h.writeGameFile("unnamed_1815.bin", {ball("A", 1, 1, 1), ball("B", 2, 2, 2)}));
+        QTest::keyClicks(h.txt(2), QStringLiteral("X"));
+        WindowHarness::retype(h.txt(0), QStringLiteral("99"));
+        const Baza& table = h.window->table();
+        QCOMPARE(table.Get_Nazwa(1), QStringLiteral("B"));
+        QCOMPARE(table.Get_ID(1), std::int16_t(2));
+        QCOMPARE(h.listLines(), (QStringList{"1 : A", "2 : B"}));
+        h.clickRow(1);
+        QCOMPARE(h.txt(2)->text(), QStringLiteral("B"));
+    }
+
+    void addIsEnabledExactlyWhileTheBoxHoldsText() {
+        WindowHarness h;
+        auto* add = h.find<Button_XP>("ADD");
+        QVERIFY(!add->Enabled());
+        QTest::keyClick(h.textId(), Qt::Key_1);
+        QVERIFY(add->Enabled());
+        QTest::keyClick(h.textId(), Qt::Key_Backspace);
+        QVERIFY(!add->Enabled());
+        // A click into the box and a selection re-evaluate it too.
+        h.textId()->blockSignals(true);
+        h.textId()->setText(QStringLiteral("5"));
+        h.textId()->blockSignals(false);
+        QVERIFY(!add->Enabled());
+        QTest::mouseClick(h.textId(), Qt::LeftButton);
+        QVERIFY(add->Enabled());
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.textId()->blockSignals(true);
+        h.textId()->clear();
+        h.textId()->blockSignals(false);
+        h.clickRow(0);
+        QVERIFY(!add->Enabled());
+        // Pressing a disabled Add does nothing.
+        pressAdd(h);
+        QVERIFY(h.messages().empty());
+        QCOMPARE(h.window->table().Count(), 2);
+    }
+
+    void addAppendsSelectsAndGivesTheDefaults() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        QTest::keyClicks(h.textId(), QStringLiteral("15000"));
+        pressAdd(h);
+        QVERIFY(h.messages().empty());
+        const Baza& table = h.window->table();
+        QCOMPARE(table.Count(), 3);
+        QCOMPARE(table.Get_ID(2), std::int16_t(15000));
+        QCOMPARE(table.Get_Mode(2), std::int16_t(5));
+        QCOMPARE(table.Get_Mode2(2), std::int16_t(1));
+        QCOMPARE(table.Get_Nazwa(2), QString());
+        QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : Final", "3 : "}));
+        QCOMPARE(h.window->ListIndex(), 2);
+        QCOMPARE(h.window->Current_Index(), 2);
+        QCOMPARE(h.txt(0)->text(), QStringLiteral("15000"));
+        QCOMPARE(h.txt(1)->text(), QStringLiteral("5"));
+        QCOMPARE(h.txt(3)->text(), QStringLiteral("1"));
+        QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
+        QCOMPARE(h.label1(), QStringLiteral("Standard"));
+        QCOMPARE(h.label2(), QStringLiteral("Acting The Mode Exibition"));
+        QCOMPARE(h.textId()->text(), QStringLiteral("15000"));
+
+        // The same ID again is a second ball; 2.5 adds 3.
+        pressAdd(h);
+        QCOMPARE(table.Count(), 4);
+        QCOMPARE(table.Get_ID(3), std::int16_t(15000));
+        WindowHarness::retype(h.textId(), QStringLiteral("2.5"));
+        pressAdd(h);
+        QCOMPARE(table.Get_ID(4), std::int16_t(3));
+        QCOMPARE(h.listLines().last(), QStringLiteral("5 : "));
+
+        // The new ball is edited like any other.
+        QTest::keyClicks(h.txt(2), QStringLiteral("New"));
+        QCOMPARE(table.Get_Nazwa(4), QStringLiteral("New"));
+        QCOMPARE(h.listLines().last(), QStringLiteral("5 : New"));
+    }
+
+    void addRefusesBadIdentifiers_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("above the range") << "15001";
+        QTest::newRow("zero") << "0";
+        QTest::newRow("negative") << "-3";
+        QTest::newRow("rounds below one") << "0.4";
+        QTest::newRow("far outside") << "100000";
+        QTest::newRow("not a number") << "abc";
+    }
+    void addRefusesBadIdentifiers() {
+        QFETCH(QString, typed);
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(0);
+        QTest::keyClicks(h.textId(), typed);
+        pressAdd(h);
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Add Function Error"));
+        QCOMPARE(h.messages().back().caption, QStringLiteral("ID"));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QCOMPARE(h.window->table().Count(), 2);
+        QCOMPARE(h.window->ListCount(), 2);
+        QCOMPARE(h.window->ListIndex(), 0);
+        QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
+    }
+
+    void aFullListTakesNoFurtherBall() {
+        WindowHarness h;
+        std::vector<Ball> balls(32767, ball("Ball", 1, 5, 1));
+        h.open(h.writeGameFile("unnamed_1964.bin", balls));
+        QCOMPARE(h.window->ListCount(), 32767);
+        QCOMPARE(h.window->ListItem(32766), QStringLiteral("32767 : Ball"));
+        h.clickRow(0);
+        QTest::keyClicks(h.textId(), QStringLiteral("12"));
+        pressAdd(h);
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Add Function Error"));
+        QCOMPARE(h.window->table().Count(), 32767);
+        QCOMPARE(h.window->ListCount(), 32767);
+    }
+
+    void addBeforeAnyFileIsAnError() {
+        WindowHarness h;
+        QTest::keyClicks(h.textId(), QStringLiteral("12"));
+        pressAdd(h);
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Add Function Error"));
+        QCOMPARE(h.window->ListCount(), 0);
+    }
+
+    void aboutBoxAndWebLinks() {
+        WindowHarness h;
+        QTest::mouseClick(h.find<QWidget>("Image1"), Qt::LeftButton);
+        QCOMPARE(h.messages().size(), std::size_t(1));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Tarnholt Team"));
+        QCOMPARE(h.messages().back().caption, QStringLiteral("Vestrel 2011"));
+        QCOMPARE(h.messages().back().icon, MessageIcon::None);
+
+        for (const char* entry : {"cmdTarnholt", "cmdQuenmark", "cmd_Dorvik"})
+            h.action(entry)->trigger();
+        const auto& calls = h.fake.shell.executed;
+        QCOMPARE(calls.size(), std::size_t(3));
+        QCOMPARE(calls[0].target, QStringLiteral("http://www.tarnholt.example/"));
+        QCOMPARE(calls[1].target, QStringLiteral("http://www.quenmark.example/"));
+        QCOMPARE(calls[2].target, QStringLiteral("http://www.tarnholt.example/team/dorvik"));
+        for (const ShellCall& call : calls) {
+            QCOMPARE(call.verb, QStringLiteral("Open"));
+            QVERIFY(call.parameters.isEmpty());
+            QVERIFY(call.directory.isEmpty());
+            QCOMPARE(call.showCommand, -1);
+        }
+        QVERIFY(h.fake.shell.openedUrls.isEmpty());
+        QCOMPARE(h.messages().size(), std::size_t(1));
+    }
+
+    void editsAndAddsSurviveASaveAndReopen() {
+        WindowHarness h;
+        const QString game = h.writeGameFile("unnamed_1964.bin", twoBalls());
+        h.open(game);
+        h.clickRow(0);
+        // QTest types Latin-1 only; a text set from code runs the same handling.
+        h.txt(2)->setText(QStringLiteral("Żółw Ball"));
+        WindowHarness::retype(h.txt(0), QStringLiteral("-12"));
+        QTest::keyClicks(h.textId(), QStringLiteral("300"));
+        pressAdd(h);
+        QTest::keyClicks(h.txt(2), QStringLiteral("Added"));
+        h.action("MnuSaveFile")->trigger();
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+        QVERIFY(QDir(h.workingFolder()).entryList(QDir::Files).isEmpty());
+
+        const Baza saved = h.readGameFile(game);
+        QCOMPARE(saved.Count(), 3);
+        QCOMPARE(saved.Get_Nazwa(0), QStringLiteral("Żółw Ball"));
+        QCOMPARE(saved.Get_ID(0), std::int16_t(-12));
+        QCOMPARE(saved.Get_Pole(0), std::int16_t(77));
+        QCOMPARE(saved.Get_Nazwa(2), QStringLiteral("Added"));
+        QCOMPARE(saved.Get_ID(2), std::int16_t(300));
+        QCOMPARE(saved.Get_Mode(2), std::int16_t(5));
+        QCOMPARE(saved.Get_Mode2(2), std::int16_t(1));
+
+        h.open(game);
+        QCOMPARE(h.listLines(), (QStringList{"1 : Żółw Ball", "2 : Final", "3 : Added"}));
+    }
+};
+
+QTEST_MAIN(WindowEditingTest)
+#include "window_editing_test.moc"
