@@ -47,7 +47,8 @@ public:
         QStringList qtFilters;
         for (const auto& [label, pattern] : filters) {
             // Qt reads the patterns from the parentheses of each entry.
-            const QString patterns = pattern.isEmpty() ? QStringLiteral("*") : QString(pattern).replace(';', ' ');
+            const QString patterns =
+                pattern.isEmpty() ? QStringLiteral("*") : QString(pattern).replace(';', ' ');
             qtFilters << QStringLiteral("%1 (%2)").arg(label, patterns);
         }
         // The chooser accepts names of files that do not exist; the caller checks.
@@ -73,8 +74,9 @@ public:
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_WIN
-        process.setCreateProcessArgumentsModifier(
-            [](QProcess::CreateProcessArguments* args) { args->flags |= 0x08000000; /* CREATE_NO_WINDOW */ });
+        process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
+            args->flags |= 0x08000000; /* CREATE_NO_WINDOW */
+        });
 #endif
         // Wait on the process itself inside a local event loop, so that the
         // window keeps painting and the call returns as soon as the tool ends.
@@ -90,6 +92,11 @@ public:
         process.start();
         if (!failedToStart && process.state() != QProcess::NotRunning)
             loop.exec();
+        // A quit of the application ends the loop early, and then runs no
+        // further loop: the wait goes on without events, since a running
+        // program has reported nothing yet and must not be killed mid-write.
+        if (!failedToStart && process.state() != QProcess::NotRunning)
+            process.waitForFinished(-1);
         if (failedToStart || process.exitStatus() != QProcess::NormalExit)
             return -1;
         return process.exitCode();

@@ -13,6 +13,8 @@ private slots:
     void runsProgramWithItsArgumentsAndGivesExitCode();
     void startsNothingForAnEmptyCommandLine();
     void runsRealProgramsWithoutShell();
+    // Last: once told to quit, the application runs no further event loops.
+    void waitsForTheProgramEvenWhenTheApplicationQuits();
 };
 
 void ScnProcessTest::splitsLikeWindows_data() {
@@ -97,6 +99,20 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     const QString marker = dir.filePath("marker");
     QCOMPARE(process.Run_Process(QString(R"x("/bin/echo" "$(touch %1)" ; touch %1)x").arg(marker), 0), 0);
     QVERIFY(!QFile::exists(marker));
+}
+
+void ScnProcessTest::waitsForTheProgramEvenWhenTheApplicationQuits() {
+    RecordingProcessRunner runner(defaultPlatform().processes);
+    Scn_Process process(runner);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString done = dir.filePath("done");
+    // A quit arriving while the tool runs ends the wait's event loop early;
+    // the call must still return only once the program has ended, with its
+    // own exit code rather than a success it never reported.
+    QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
+    QCOMPARE(process.Run_Process(QString(R"("/bin/sh" -c "sleep 0.4; touch '%1'; exit 5")").arg(done), 0), 5);
+    QVERIFY(QFile::exists(done));
 }
 
 QTEST_GUILESS_MAIN(ScnProcessTest)
