@@ -54,6 +54,8 @@ public:
         // The chooser accepts names of files that do not exist; the caller checks.
         QFileDialog dialog(owner, title, startFolder);
         dialog.setNameFilters(qtFilters);
+        // Each entry is then shown by its label alone, as the caller wrote it.
+        dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

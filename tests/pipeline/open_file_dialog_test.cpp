@@ -1,0 +1,67 @@
+#include "platform/Platform.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using Pairs = std::vector<std::pair<QString, QString>>;
+
+// The real chooser behind File > Open, driven while it is shown.
+class OpenFileDialogTest : public QObject {
+    Q_OBJECT
+
+    // Shows the chooser and hands it to `drive` once it is up.
+    static QString showAndDrive(const QString& startFolder, const std::function<void(QFileDialog&)>& drive) {
+        QTimer::singleShot(0, [drive] {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            if (!dialog)
+                qFatal("the chooser is not shown");
+            drive(*dialog);
+        });
+        return defaultPlatform().fileDialog->getOpenFileName(
+            nullptr, QStringLiteral("unnamed_1964.bin"), startFolder,
+            Pairs{{QStringLiteral("unnamed_1815.bin(*.bin)"), QStringLiteral("*.bin")},
+                  {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}});
+    }
+
+private slots:
+    void showsTitleFolderAndFilterLabels() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QString title;
+        QString folder;
+        QStringList labels;
+        const QString chosen = showAndDrive(dir.path(), [&](QFileDialog& dialog) {
+            title = dialog.windowTitle();
+            folder = dialog.directory().absolutePath();
+            if (const auto* types = dialog.findChild<QComboBox*>(QStringLiteral("fileTypeCombo")))
+                for (int i = 0; i < types->count(); ++i)
+                    labels << types->itemText(i);
+            dialog.reject();
+        });
+        QCOMPARE(chosen, QString()); // a cancel
+        QCOMPARE(title, QStringLiteral("unnamed_1964.bin"));
+        QCOMPARE(folder, QDir(dir.path()).absolutePath());
+        // The labels read as given, without the patterns repeated after them.
+        QCOMPARE(labels, (QStringList{"unnamed_1815.bin(*.bin)", "All Files (*.*)"}));
+    }
+
+    void acceptsTheNameOfAFileThatDoesNotExist() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString chosen = showAndDrive(dir.path(), [](QFileDialog& dialog) {
+            dialog.selectFile(QStringLiteral("typed name.bin"));
+            QMetaObject::invokeMethod(&dialog, "accept"); // what the Open button does
+        });
+        QCOMPARE(chosen, QDir::toNativeSeparators(QDir(dir.path()).absoluteFilePath("typed name.bin")));
+    }
+};
+
+QTEST_MAIN(OpenFileDialogTest)
+#include "open_file_dialog_test.moc"
