@@ -186,9 +186,4 @@ bool writeAll(QIODevice& out, const QByteArray& bytes) {
     return true;
 }
 
-bool write(QIODevice& out, const QVector<Ball>& balls) {
-    const std::optional<QByteArray> bytes = encode(balls);
-    return bytes && writeAll(out, *bytes);
-}
-
 } // namespace BallFile

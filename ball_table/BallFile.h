@@ -75,6 +75,5 @@ std::optional<QByteArray> encode(const QVector<Ball>& balls);
 
 // Writes all bytes; false unless the device accepted every one.
 bool writeAll(QIODevice& out, const QByteArray& bytes);
-bool write(QIODevice& out, const QVector<Ball>& balls);
 
 } // namespace BallFile

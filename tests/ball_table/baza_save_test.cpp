@@ -150,14 +150,17 @@ private slots:
     void shortWritesAreFailures() {
         QVector<Ball> balls(3);
         balls[0].Nazwa = QStringLiteral("Derbystar");
+        const std::optional<QByteArray> bytes = BallFile::encode(balls);
+        QVERIFY(bytes);
         const qint64 full = 32 + 3 * 72;
+        QCOMPARE(bytes->size(), full);
         for (qint64 capacity : {qint64(0), qint64(31), qint64(32), full - 1}) {
             FailDevice device(capacity);
-            QVERIFY2(!BallFile::write(device, balls), qPrintable(QString::number(capacity)));
+            QVERIFY2(!BallFile::writeAll(device, *bytes), qPrintable(QString::number(capacity)));
         }
         FailDevice roomy(full);
-        QVERIFY(BallFile::write(roomy, balls));
-        QCOMPARE(roomy.written().size(), full);
+        QVERIFY(BallFile::writeAll(roomy, *bytes));
+        QCOMPARE(roomy.written(), *bytes);
     }
 
     void aFullDiskLeavesThePreviousFileIntact_data() {
