@@ -92,6 +92,8 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
 
     // A missing program starts nothing.
     QCOMPARE(process.Run_Process(R"("/no/such/folder/zlibtool" "x" -d)", 0), -1);
+    // A program killed by a signal has no exit code to report as a success.
+    QCOMPARE(process.Run_Process(R"("/bin/sh" -c "kill -9 $$")", 0), -1);
 
     // Arguments reach the program as they are: nothing is run by a shell.
     QTemporaryDir dir;
@@ -99,6 +101,15 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     const QString marker = dir.filePath("marker");
     QCOMPARE(process.Run_Process(QString(R"x("/bin/echo" "$(touch %1)" ; touch %1)x").arg(marker), 0), 0);
     QVERIFY(!QFile::exists(marker));
+
+    // A file that cannot be run fails to start, and the wait ends at once.
+    const QString notAProgram = dir.filePath("zlibtool");
+    QFile file(notAProgram);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("not a program");
+    file.close();
+    QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    QCOMPARE(process.Run_Process(QString(R"("%1" "x" -d)").arg(notAProgram), 0), -1);
 }
 
 void ScnProcessTest::waitsForTheProgramEvenWhenTheApplicationQuits() {
