@@ -31,6 +31,9 @@ class OpenFileDialogTest : public QObject {
     }
 
 private slots:
+    // Qt's own chooser everywhere, so that the test can reach into it.
+    void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
+
     void showsTitleFolderAndFilterLabels() {
         QTemporaryDir dir;
         QVERIFY(dir.isValid());
