@@ -183,6 +183,11 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                 .arg(chosen));
     const QString copyPath = folder + name;
     const QString resultPath = copyPath + QStringLiteral(".unzlib");
+    // Renaming the file would not help when Vestrel's own folder is at fault.
+    if (m_appPath.contains(u'"'))
+        return refuse(QStringLiteral("\"%1\" cannot be opened: Vestrel's folder \"%2\" holds a double quote, "
+                                     "so zlibtool cannot be run from it. Move Vestrel to another folder.")
+                          .arg(chosen, m_appPath));
     if (!carriesExactly(decompressCommandLine(name), {toolPath(), copyPath, QStringLiteral("-d")}))
         return refuse(
             QStringLiteral("The name of \"%1\" cannot be handed to zlibtool: it holds a double quote or "
@@ -251,8 +256,8 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
 
     const int exitCode = runTool(compressCommandLine());
     if (exitCode != 0)
-        return fail(
-            QStringLiteral("zlibtool could not compress \"%1\" (exit code %2).").arg(written).arg(exitCode));
+        return fail(QStringLiteral("zlibtool could not compress \"%1\" (exit code %2).")
+                        .arg(written, QString::number(exitCode)));
     QFile packedFile(packed);
     if (!packedFile.open(QIODevice::ReadOnly))
         return fail(QStringLiteral("zlibtool left no compressed file \"%1\": %2")

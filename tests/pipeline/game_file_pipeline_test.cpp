@@ -327,7 +327,9 @@ void GameFilePipelineTest::failedToolLeavesGameFileUntouched() {
     QFETCH(BadSave, tool);
     Harness h;
     QVERIFY(h.tools.isValid());
-    const QString path = h.game("unnamed_1964.bin", numberedBalls(10));
+    // A placeholder-like "%1" in the name must reach the messages as it is.
+    const QString name = "unnamed %1 1964.bin";
+    const QString path = h.game(name, numberedBalls(10));
     const QByteArray original = BallFileBytes::readFile(path);
     QCOMPARE(h.openPath(path), Outcome::Loaded);
     QVERIFY(h.table.Zmien_Dane(2, 77, "Edited", 2, 3));
@@ -373,7 +375,11 @@ void GameFilePipelineTest::failedToolLeavesGameFileUntouched() {
     QCOMPARE(h.fake.messages.shown[0].caption, QString("Vestrel"));
     QVERIFY(h.fake.messages.shown[0].text.contains(QString("\"%1\" was not changed.").arg(path)));
     QVERIFY(h.fake.messages.shown[0].text != "Save File");
-    QCOMPARE(h.tools.workingFiles(), (QStringList{"unnamed_1964.bin", "unnamed_1964.bin.unzlib"}));
+    if (tool == BadSave::ExitsNonZero)
+        QVERIFY2(h.fake.messages.shown[0].text.contains(
+                     QString("\"%1\" (exit code 2)").arg(h.tools.workingFolder() + name + ".unzlib")),
+                 qPrintable(h.fake.messages.shown[0].text));
+    QCOMPARE(h.tools.workingFiles(), (QStringList{name, name + ".unzlib"}));
 
     // With a working tool, the same table saves.
     h.replaceRuns({});

@@ -130,6 +130,11 @@ void HostilePathsTest::opensAndSavesOrRefuses() {
         QCOMPARE(opened, Outcome::Refused);
         QCOMPARE(fake.messages.shown.size(), std::size_t(1));
         QVERIFY(fake.messages.shown[0].text.contains(game));
+        // The message points at what the user must change: the game file's
+        // name, or the folder Vestrel itself lies in.
+        const bool appFolderAtFault = appFolder.contains(u'"');
+        QCOMPARE(fake.messages.shown[0].text.contains("Rename the file"), !appFolderAtFault);
+        QCOMPARE(fake.messages.shown[0].text.contains(tools.appPath()), appFolderAtFault);
         QVERIFY(fake.processes.runs.empty());
         QCOMPARE(changedEntries(before, snapshot(tools.root(), {})), QStringList());
         QCOMPARE(pipeline.save(), SaveOutcome::Failed);
