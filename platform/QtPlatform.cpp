@@ -46,10 +46,15 @@ public:
                             const std::vector<std::pair<QString, QString>>& filters) override {
         QStringList qtFilters;
         for (const auto& [label, pattern] : filters) {
-            // Qt reads the patterns from the parentheses of each entry.
-            const QString patterns =
-                pattern.isEmpty() ? QStringLiteral("*") : QString(pattern).replace(';', ' ');
-            qtFilters << QStringLiteral("%1 (%2)").arg(label, patterns);
+            // Qt reads the patterns from the parentheses of each entry. "*.*"
+            // means every file, as on Windows, not only names with a dot.
+            QStringList patterns = pattern.split(u';', Qt::SkipEmptyParts);
+            for (QString& each : patterns) {
+                if (each.trimmed() == QStringLiteral("*.*"))
+                    each = QStringLiteral("*");
+            }
+            const QString joined = patterns.isEmpty() ? QStringLiteral("*") : patterns.join(u' ');
+            qtFilters << QStringLiteral("%1 (%2)").arg(label, joined);
         }
         // The chooser accepts names of files that do not exist; the caller checks.
         QFileDialog dialog(owner, title, startFolder);

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -53,6 +54,28 @@ private slots:
         QCOMPARE(folder, QDir(dir.path()).absolutePath());
         // The labels read as given, without the patterns repeated after them.
         QCOMPARE(labels, (QStringList{"unnamed_1815.bin(*.bin)", "All Files (*.*)"}));
+    }
+
+    // "All Files (*.*)" lists every file, those without a dot in their name too.
+    void eachFilterListsWhatItsLabelPromises() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        for (const char* name : {"unnamed_1964.bin", "unnamed_1815", "notes.txt"}) {
+            QFile file(dir.filePath(QString::fromLatin1(name)));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        std::vector<QStringList> listed;
+        showAndDrive(dir.path(), [&](QFileDialog& dialog) {
+            const auto* model = dialog.findChild<QFileSystemModel*>();
+            for (const QString& filter : dialog.nameFilters()) {
+                dialog.selectNameFilter(filter);
+                if (model)
+                    listed.push_back(QDir(dialog.directory()).entryList(model->nameFilters(), QDir::Files));
+            }
+            dialog.reject();
+        });
+        QCOMPARE(listed, (std::vector<QStringList>{{"unnamed_1964.bin"},
+                                                   {"notes.txt", "unnamed_1815", "unnamed_1964.bin"}}));
     }
 
     void acceptsTheNameOfAFileThatDoesNotExist() {
