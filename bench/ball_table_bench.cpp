@@ -8,6 +8,7 @@
 
 #include "ball_table/BallFile.h"
 #include "ball_table/Baza.h"
+#include "bench/FullBallTable.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -21,26 +22,13 @@
 
 namespace {
 
-constexpr int recordCount = 32767;
+constexpr int recordCount = fullTableSize;
 constexpr double targetRatio = 3.0;
 
 using Clock = std::chrono::steady_clock;
 
 QVector<Ball> fullTable() {
-    static const char* const words[] = {"Premier", "Classic", "Winter", "Cup",
-                                        "Final",   "Street",  "Łódź",   "Night"};
-    QVector<Ball> balls(recordCount);
-    for (int i = 0; i < recordCount; ++i) {
-        Ball& b = balls[i];
-        b.Nazwa = QStringLiteral("Ball %1 %2 %3")
-                      .arg(i)
-                      .arg(QString::fromUtf8(words[i % 8]), QString(i % 20, u'x'));
-        b.ID = std::int16_t(i + 1);
-        b.Mode = std::int16_t(i % 5 + 1);
-        b.Mode2 = std::int16_t(1 << (i % 11));
-        b.Pole = std::int16_t(i % 100);
-    }
-    return balls;
+    return fullBallTable();
 }
 
 struct Fixture {

@@ -6,6 +6,7 @@
 // the processor time of both sides is reported too (`cpu_ratio`).
 
 #include "ball_table/BallFile.h"
+#include "bench/FullBallTable.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -24,7 +25,7 @@
 
 namespace {
 
-constexpr int recordCount = 32767;
+constexpr int recordCount = fullTableSize;
 constexpr double targetRatio = 1.5;
 
 using Clock = std::chrono::steady_clock;
@@ -48,20 +49,7 @@ double childCpuSeconds() {
 }
 
 QByteArray fullTable() {
-    static const char* const words[] = {"Premier", "Classic", "Winter", "Cup",
-                                        "Final",   "Street",  "Łódź",   "Night"};
-    QVector<Ball> balls(recordCount);
-    for (int i = 0; i < recordCount; ++i) {
-        Ball& b = balls[i];
-        b.Nazwa = QStringLiteral("Ball %1 %2 %3")
-                      .arg(i)
-                      .arg(QString::fromUtf8(words[i % 8]), QString(i % 20, u'x'));
-        b.ID = std::int16_t(i + 1);
-        b.Mode = std::int16_t(i % 5 + 1);
-        b.Mode2 = std::int16_t(1 << (i % 11));
-        b.Pole = std::int16_t(i % 100);
-    }
-    return *BallFile::encode(balls);
+    return *BallFile::encode(fullBallTable());
 }
 
 // The program sits in <build>/zlib/, this benchmark in <build>/bench/.
