@@ -46,9 +46,14 @@ xdotool windowfocus --sync "$dialog"
 sleep 0.3
 xdotool type --delay 5 "$game"
 xdotool key Return
-# The dialog closes and the list fills; the list has the focus again.
+# The dialog closes, the tool runs and the list fills. Keys sent while the
+# tool runs would reach a still empty list, so wait for the tool's result.
 for _ in $(seq 100); do
     xdotool search --onlyvisible --name '^unnamed_1964\.bin$' >/dev/null 2>&1 || break
+    sleep 0.1
+done
+for _ in $(seq 200); do
+    [ -f "$app/zlib/temp/unnamed_1964.bin.unzlib" ] && break
     sleep 0.1
 done
 sleep 0.5
