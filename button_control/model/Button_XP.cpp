@@ -212,7 +212,10 @@ void Button_XP::InitProperties() {
     m_PictureHeight = 32;
     m_PictureSize = 1;
     m_PictureHover = ::Picture{};
-    NormalPicture = ::Picture{};
+    // The picture to return to after a hover is the one shown now, none: an
+    // empty picture here would, after the first hover, take room beside the
+    // caption although nothing is drawn.
+    NormalPicture = m_Picture;
     m_URL.clear();
     m_XPColor_Pressed = DefaultXPColor_Pressed;
     m_XPColor_Hover = DefaultXPColor_Hover;

@@ -348,6 +348,20 @@ private slots:
         QCOMPARE(button->Picture(), normal);
     }
 
+    void buttonWithoutPictureHasNoneAgainAfterHover() {
+        // A new button shows no picture; leaving it must not bring in a
+        // picture that takes room beside the caption.
+        button->setCaption("Save");
+        QCOMPARE(button->Picture(), std::nullopt);
+        const QImage before = button->face();
+        moveTo({5, 5});
+        log->pointer.widgetUnderPointer = window.get();
+        QTRY_VERIFY(!button->state().overTimerRunning);
+        QCOMPARE(button->Picture(), std::nullopt);
+        QCOMPARE(button->faceInputs().picture, std::nullopt);
+        QCOMPARE(button->face(), before);
+    }
+
     void handlerMayDeleteTheButton() {
         connect(button, &Button_XP::Click, button, [this] { delete button; });
         button->setURL("http://example.org/");
