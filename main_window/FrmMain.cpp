@@ -5,6 +5,7 @@
 #include "main_window/Artwork.h"
 #include "main_window/BallList.h"
 #include "main_window/FrameBox.h"
+#include "main_window/FrmMainButtons.h"
 #include "main_window/ValueSchemes.h"
 
 #include <QAction>
@@ -166,28 +167,18 @@ void FrmMain::buildControls() {
 void FrmMain::createButtons() {
     auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
     auto* frame4 = picture1->findChild<FrameBox*>(QStringLiteral("Frame4"));
-    ButtonFont font;
-    font.name = QStringLiteral("MS Sans Serif");
-    font.size = 8.25;
-    font.weight = 400;
-    font.charset = 238;
-    const auto place = [this, &font](QWidget* container, const char* name, const QString& caption,
-                                     const QRect& geometry) {
-        auto* button = new Button_XP(container);
+    // Both buttons come from their saved property values: name, size, caption,
+    // style, pointer, font (with its character set) and, for Add, disabled.
+    const auto place = [this](QWidget* container, const QString& name, QPoint at) {
+        Button_XP* button = CreateSavedButton(container, name);
         button->setPlatform(m_platform);
-        button->setObjectName(QLatin1String(name));
-        button->setCaption(caption);
-        button->setButtonStyle(3);
-        button->setMousePointer(99);
-        button->setFont(font);
-        button->setGeometry(geometry);
+        button->move(at);
         return button;
     };
 
-    m_save = place(picture1, "Cmd_Zapisz", QStringLiteral("Save"), {152, 24, 153, 25});
+    m_save = place(picture1, QStringLiteral("Cmd_Zapisz"), {152, 24});
     connect(m_save, &Button_XP::Click, this, [this] { Cmd_Zapisz_Click(); });
-    m_add = place(frame4, "ADD", QStringLiteral("Add"), {8, 64, 89, 25});
-    m_add->setEnabled(false);
+    m_add = place(frame4, QStringLiteral("ADD"), {8, 64});
     connect(m_add, &Button_XP::Click, this, [this] { ADD_Click(); });
 }
 
