@@ -283,7 +283,7 @@ void Button_XP::WriteProperties(PropertyBag& bag) const {
     bag.WriteLong(QStringLiteral("OriginalPicSizeW"), m_OriginalPicSizeW, 32);
     bag.WriteLong(QStringLiteral("OriginalPicSizeH"), m_OriginalPicSizeH, 32);
     bag.WritePicture(QStringLiteral("PictureHover"), m_PictureHover, std::nullopt);
-    bag.WriteBoolean(QStringLiteral("Enabled"), isEnabled(), true);
+    bag.WriteBoolean(QStringLiteral("Enabled"), Enabled(), true);
     bag.WriteFont(QStringLiteral("Font"), g_Font, ambientFont());
     bag.WritePicture(QStringLiteral("MouseIcon"), m_MouseIcon, std::nullopt);
     bag.WriteInteger(QStringLiteral("MousePointer"), m_MousePointer, 0);
