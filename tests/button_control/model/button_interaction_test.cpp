@@ -276,6 +276,18 @@ private slots:
         button->setButtonStyle(3);
         QVERIFY(!button->mask().isEmpty());
         QCOMPARE(button->mask(), MakeRoundRegion(153, 25));
+        // A press on a cut corner goes to what lies behind the button; the
+        // clicks go through the window so that the window system places them.
+        QSignalSpy clicks(button, &Button_XP::Click);
+        const auto clickAt = [this](QPoint inButton) {
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              button->mapTo(window.get(), inButton));
+        };
+        for (QPoint corner : {QPoint(0, 0), QPoint(152, 1), QPoint(1, 24)})
+            clickAt(corner);
+        QCOMPARE(clicks.size(), 0);
+        clickAt(QPoint(1, 1));
+        QCOMPARE(clicks.size(), 1);
         button->resize(89, 25);
         QCOMPARE(button->mask(), MakeRoundRegion(89, 25));
         button->setButtonStyle(1);
