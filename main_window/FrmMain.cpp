@@ -167,18 +167,18 @@ void FrmMain::buildControls() {
 void FrmMain::createButtons() {
     auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
     auto* frame4 = picture1->findChild<FrameBox*>(QStringLiteral("Frame4"));
-    // Both buttons come from their saved values (name, size, style, font,
-    // pointer, Add disabled); the window only places them and takes Click.
-    const auto place = [this](QWidget* container, const char* name, const QPoint& position) {
-        Button_XP* button = CreateSavedButton(container, QLatin1String(name));
+    // Both buttons come from their saved property values: name, size, caption,
+    // style, pointer, font (with its character set) and, for Add, disabled.
+    const auto place = [this](QWidget* container, const QString& name, QPoint at) {
+        Button_XP* button = CreateSavedButton(container, name);
         button->setPlatform(m_platform);
-        button->move(position);
+        button->move(at);
         return button;
     };
 
-    m_save = place(picture1, "Cmd_Zapisz", {152, 24});
+    m_save = place(picture1, QStringLiteral("Cmd_Zapisz"), {152, 24});
     connect(m_save, &Button_XP::Click, this, [this] { Cmd_Zapisz_Click(); });
-    m_add = place(frame4, "ADD", {8, 64});
+    m_add = place(frame4, QStringLiteral("ADD"), {8, 64});
     connect(m_add, &Button_XP::Click, this, [this] { ADD_Click(); });
 }
 

@@ -219,17 +219,21 @@ void StretchBlt(DrawSurface& destination, int dx, int dy, int dw, int dh, const 
     auto spanEnd = [&](long long i, long long s, long long d) {
         return std::max(spanStart(i + 1, s, d), spanStart(i, s, d) + 1);
     };
-    for (int j = 0; j < dh; ++j) {
-        const int ty = dy + j;
-        if (ty < 0 || ty >= destination.height())
-            continue;
+    // Only the destination pixels inside the destination are visited, so a
+    // stretch far larger than the image costs no more than the image.
+    const long long firstRow = std::max(0LL, -static_cast<long long>(dy));
+    const long long endRow =
+        std::min(static_cast<long long>(dh), static_cast<long long>(destination.height()) - dy);
+    const long long firstColumn = std::max(0LL, -static_cast<long long>(dx));
+    const long long endColumn =
+        std::min(static_cast<long long>(dw), static_cast<long long>(destination.width()) - dx);
+    for (long long j = firstRow; j < endRow; ++j) {
+        const int ty = static_cast<int>(dy + j);
         const long long rowFrom = sy + spanStart(j, sh, dh);
         const long long rowTo = sy + spanEnd(j, sh, dh);
         QRgb* out = destination.row(ty);
-        for (int i = 0; i < dw; ++i) {
-            const int tx = dx + i;
-            if (tx < 0 || tx >= destination.width())
-                continue;
+        for (long long i = firstColumn; i < endColumn; ++i) {
+            const int tx = static_cast<int>(dx + i);
             const long long colFrom = sx + spanStart(i, sw, dw);
             const long long colTo = sx + spanEnd(i, sw, dw);
             QRgb value = colourBits;

@@ -1,85 +1,107 @@
 #include "button_control/drawing/FacePainter.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+
 namespace {
 
 constexpr OleColor buttonShadow = static_cast<OleColor>(0x80000010);
 constexpr OleColor highlight3D = static_cast<OleColor>(0x80000014);
+constexpr QRgb black = 0xFF000000u;
+constexpr QRgb white = 0xFFFFFFFFu;
 
 // Halving that truncates toward zero, whatever the sign.
-int half(int value) {
+std::int64_t half(std::int64_t value) {
     return value / 2;
+}
+
+// Picture sizes are never checked, so the layout adds them up in 64 bits and
+// brings the sides back into the range of a pixel coordinate.
+int pixels(std::int64_t value) {
+    return static_cast<int>(
+        std::clamp<std::int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
+
+// The part [first, end) of a picture drawn at `at` over `length` pixels that
+// can show on a surface `limit` pixels long; `before` more pixels ahead of it
+// when the look also draws one pixel further on.
+struct Span {
+    std::int64_t first;
+    std::int64_t end;
+    bool isEmpty() const { return end <= first; }
+    int length() const { return static_cast<int>(end - first); }
+};
+Span visibleSpan(std::int64_t at, std::int64_t length, int limit, int before) {
+    return {std::max<std::int64_t>(0, -at - before), std::min<std::int64_t>(length, limit - at)};
+}
+
+// A working image of the picture's natural size holds nothing beyond the
+// picture but its fill; one pixel of that fill past the picture stretches
+// the same as any amount of it, so the image need be no larger.
+int workingExtent(int natural, int own) {
+    return static_cast<int>(std::min<std::int64_t>(natural, static_cast<std::int64_t>(own) + 1));
 }
 
 } // namespace
 
 void FacePainter::CalcLayout() {
     ContentRect = {4, 4, W - 4, H - 4};
-    const int CL = ContentRect.left;
-    const int CT = ContentRect.top;
-    const int cwid = ContentRect.width();
-    const int chgt = ContentRect.height();
+    const std::int64_t CL = ContentRect.left;
+    const std::int64_t CT = ContentRect.top;
+    const std::int64_t cwid = ContentRect.width();
+    const std::int64_t chgt = ContentRect.height();
     if (!in.picture) {
         CaptionRect = ContentRect;
         MeasureCaption();
         return;
     }
-    const int PW = in.PictureWidth;
-    const int PH = in.PictureHeight;
+    const std::int64_t PW = in.PictureWidth;
+    const std::int64_t PH = in.PictureHeight;
+    const auto placePicture = [&](std::int64_t left, std::int64_t top) {
+        PictureRect = {pixels(left), pixels(top), pixels(left + PW), pixels(top + PH)};
+    };
     if (in.Caption.isEmpty()) {
-        PictureRect.left = CL + half(cwid - PW);
-        PictureRect.top = CT + half(chgt - PH);
-        PictureRect.right = PictureRect.left + PW;
-        PictureRect.bottom = PictureRect.top + PH;
+        placePicture(CL + half(cwid - PW), CT + half(chgt - PH));
         return;
     }
     CaptionRect = ContentRect;
     MeasureCaption();
-    const int tw = CaptionRect.width();
-    const int th = CaptionRect.height();
-    LongRect& P = PictureRect;
-    LongRect& C = CaptionRect;
+    const std::int64_t tw = CaptionRect.width();
+    const std::int64_t th = CaptionRect.height();
+    const auto placeCaption = [&](std::int64_t left, std::int64_t top) {
+        CaptionRect = {pixels(left), pixels(top), pixels(left + tw), pixels(top + th)};
+    };
     switch (in.PicturePosition) {
-    case 1:
-        P.left = CL + half(cwid - (tw + PW + 4));
-        P.top = CT + half(chgt - PH);
-        P.right = P.left + PW;
-        P.bottom = P.top + PH;
-        C.left = P.right + 4;
-        C.top = CT + half(chgt - th);
+    case 1: {
+        const std::int64_t pictureLeft = CL + half(cwid - (tw + PW + 4));
+        placePicture(pictureLeft, CT + half(chgt - PH));
+        placeCaption(pictureLeft + PW + 4, CT + half(chgt - th));
         break;
-    case 2:
-        C.left = CL + half(cwid - (tw + PW + 4));
-        C.top = CT + half(chgt - th);
-        C.right = C.left + tw;
-        P.left = C.right + 4;
-        P.top = CT + half(chgt - PH);
-        P.right = P.left + PW;
-        P.bottom = P.top + PH;
+    }
+    case 2: {
+        const std::int64_t captionLeft = CL + half(cwid - (tw + PW + 4));
+        placeCaption(captionLeft, CT + half(chgt - th));
+        placePicture(captionLeft + tw + 4, CT + half(chgt - PH));
         break;
-    case 0:
-        P.left = CL + half(cwid - PW);
-        P.top = CT + half(chgt - (PH + 4 + th));
-        P.right = P.left + PW;
-        P.bottom = P.top + PH;
-        C.left = CL + half(cwid - tw);
-        C.top = P.bottom + 4;
+    }
+    case 0: {
+        const std::int64_t pictureTop = CT + half(chgt - (PH + 4 + th));
+        placePicture(CL + half(cwid - PW), pictureTop);
+        placeCaption(CL + half(cwid - tw), pictureTop + PH + 4);
         break;
-    case 3:
-        C.left = CL + half(cwid - tw);
-        C.top = CT + half(chgt - (PH + 4 + th));
-        C.bottom = C.top + th;
-        P.left = CL + half(cwid - PW);
-        P.top = C.bottom + 4;
-        P.right = P.left + PW;
-        P.bottom = P.top + PH;
+    }
+    case 3: {
+        const std::int64_t captionTop = CT + half(chgt - (PH + 4 + th));
+        placeCaption(CL + half(cwid - tw), captionTop);
+        placePicture(CL + half(cwid - PW), captionTop + th + 4);
         break;
+    }
     default:
         // Other positions keep the caption centred as measured and the
         // picture where the last layout put it.
         break;
     }
-    C.right = C.left + tw;
-    C.bottom = C.top + th;
 }
 
 void FacePainter::MeasureCaption() {
@@ -136,26 +158,36 @@ QSize FacePainter::naturalSize() const {
 void FacePainter::DrawBitmapPicture(int mode, const LongRect& rect, int grey) {
     const QImage& bitmap = in.picture->image;
     const QSize natural = naturalSize();
-    const int PW = in.PictureWidth;
-    const int PH = in.PictureHeight;
+    const std::int64_t PW = in.PictureWidth;
+    const std::int64_t PH = in.PictureHeight;
     if (bitmap.isNull() || natural.isEmpty() || PW <= 0 || PH <= 0)
         return;
     const int NW = natural.width();
     const int NH = natural.height();
-    if (mode == 1) {
-        DrawSurface a(NW, NH);
-        DrawStateImage(a, 0, 0, bitmap, ImageKind::Bitmap, StateLook::Normal, 0);
-        DrawSurface b(PW, PH);
-        StretchBlt(b, 0, 0, PW, PH, a.image(), 0, 0, NW, NH);
-        BlitTransparent(surface, b.image(), {0, 0, PW, PH}, rect.left, rect.top, in.MaskColor);
+    // The working images hold only what can show: the stretched picture B
+    // only where it lands on the face (a pixel more ahead of it for the
+    // embossed look), so sizes far beyond the face cost no more than the face.
+    const int before = mode == 1 ? 0 : 1;
+    const Span xs = visibleSpan(rect.left, PW, W, before);
+    const Span ys = visibleSpan(rect.top, PH, H, before);
+    if (xs.isEmpty() || ys.isEmpty())
         return;
-    }
-    DrawSurface a(NW, NH, 0xFFFFFFFFu);
-    BlitTransparent(a, bitmap, {0, 0, NW, NH}, 0, 0, in.MaskColor);
-    DrawSurface b(PW, PH);
-    StretchBlt(b, 0, 0, PW, PH, a.image(), 0, 0, NW, NH);
-    DrawStateImage(surface, rect.left, rect.top, b.image(), ImageKind::Bitmap,
-                   grey == 1 ? StateLook::Mono : StateLook::Disabled, MakeRgb(146, 146, 146));
+    const QRgb fill = mode == 1 ? black : white;
+    DrawSurface a(workingExtent(NW, bitmap.width()), workingExtent(NH, bitmap.height()), fill);
+    if (mode == 1)
+        DrawStateImage(a, 0, 0, bitmap, ImageKind::Bitmap, StateLook::Normal, 0);
+    else
+        BlitTransparent(a, bitmap, {0, 0, NW, NH}, 0, 0, in.MaskColor);
+    DrawSurface b(xs.length(), ys.length(), fill);
+    StretchBlt(b, static_cast<int>(-xs.first), static_cast<int>(-ys.first), static_cast<int>(PW),
+               static_cast<int>(PH), a.image(), 0, 0, NW, NH);
+    const int x = static_cast<int>(rect.left + xs.first);
+    const int y = static_cast<int>(rect.top + ys.first);
+    if (mode == 1)
+        BlitTransparent(surface, b.image(), {0, 0, b.width(), b.height()}, x, y, in.MaskColor);
+    else
+        DrawStateImage(surface, x, y, b.image(), ImageKind::Bitmap,
+                       grey == 1 ? StateLook::Mono : StateLook::Disabled, MakeRgb(146, 146, 146));
 }
 
 void FacePainter::DrawIconPicture(int mode, const LongRect& rect, int grey) {
@@ -165,27 +197,29 @@ void FacePainter::DrawIconPicture(int mode, const LongRect& rect, int grey) {
         return;
     const int NW = natural.width();
     const int NH = natural.height();
-    const int width = rect.width();
-    const int height = rect.height();
+    const std::int64_t width = static_cast<std::int64_t>(rect.right) - rect.left;
+    const std::int64_t height = static_cast<std::int64_t>(rect.bottom) - rect.top;
     if (width <= 0 || height <= 0)
+        return;
+    const Span xs = visibleSpan(rect.left, width, W, 0);
+    const Span ys = visibleSpan(rect.top, height, H, 0);
+    if (xs.isEmpty() || ys.isEmpty())
         return;
     if (mode == 1) {
         // The icon's natural rectangle stretched over the target, its own
         // alpha deciding what shows through.
         const QImage source = icon.convertToFormat(QImage::Format_ARGB32);
-        for (int j = 0; j < height; ++j) {
-            const long long sy = static_cast<long long>(j) * NH / height;
+        for (std::int64_t j = ys.first; j < ys.end; ++j) {
+            const std::int64_t sy = j * NH / height;
             if (sy >= source.height())
                 continue;
             const QRgb* in = reinterpret_cast<const QRgb*>(source.constScanLine(static_cast<int>(sy)));
-            for (int i = 0; i < width; ++i) {
-                const long long sx = static_cast<long long>(i) * NW / width;
+            for (std::int64_t i = xs.first; i < xs.end; ++i) {
+                const std::int64_t sx = i * NW / width;
                 if (sx >= source.width())
                     continue;
-                const int x = rect.left + i;
-                const int y = rect.top + j;
-                if (!surface.contains(x, y))
-                    continue;
+                const int x = static_cast<int>(rect.left + i);
+                const int y = static_cast<int>(rect.top + j);
                 const QRgb over = in[sx];
                 const int alpha = qAlpha(over);
                 if (alpha == 0)
@@ -199,12 +233,15 @@ void FacePainter::DrawIconPicture(int mode, const LongRect& rect, int grey) {
         }
         return;
     }
-    DrawSurface a(NW, NH);
+    // The embossed look draws one pixel past the icon.
+    DrawSurface a(workingExtent(NW, icon.width() + 1), workingExtent(NH, icon.height() + 1), black);
     DrawStateImage(a, 0, 0, icon, ImageKind::Icon, grey == 1 ? StateLook::Mono : StateLook::Disabled,
                    MakeRgb(146, 146, 146));
-    DrawSurface b(width, height);
-    StretchBlt(b, 0, 0, width, height, a.image(), 0, 0, NW, NH);
-    BlitTransparent(surface, b.image(), {0, 0, in.PictureWidth, in.PictureHeight}, rect.left, rect.top, 0);
+    DrawSurface b(xs.length(), ys.length(), black);
+    StretchBlt(b, static_cast<int>(-xs.first), static_cast<int>(-ys.first), pixels(width), pixels(height),
+               a.image(), 0, 0, NW, NH);
+    BlitTransparent(surface, b.image(), {0, 0, b.width(), b.height()}, static_cast<int>(rect.left + xs.first),
+                    static_cast<int>(rect.top + ys.first), 0);
 }
 
 void FacePainter::DrawFocusRectangle() {

@@ -212,7 +212,10 @@ void Button_XP::InitProperties() {
     m_PictureHeight = 32;
     m_PictureSize = 1;
     m_PictureHover = ::Picture{};
-    NormalPicture = ::Picture{};
+    // The picture to return to after a hover is the one shown now, none: an
+    // empty picture here would, after the first hover, take room beside the
+    // caption although nothing is drawn.
+    NormalPicture = m_Picture;
     m_URL.clear();
     m_XPColor_Pressed = DefaultXPColor_Pressed;
     m_XPColor_Hover = DefaultXPColor_Hover;
@@ -280,7 +283,7 @@ void Button_XP::WriteProperties(PropertyBag& bag) const {
     bag.WriteLong(QStringLiteral("OriginalPicSizeW"), m_OriginalPicSizeW, 32);
     bag.WriteLong(QStringLiteral("OriginalPicSizeH"), m_OriginalPicSizeH, 32);
     bag.WritePicture(QStringLiteral("PictureHover"), m_PictureHover, std::nullopt);
-    bag.WriteBoolean(QStringLiteral("Enabled"), isEnabled(), true);
+    bag.WriteBoolean(QStringLiteral("Enabled"), Enabled(), true);
     bag.WriteFont(QStringLiteral("Font"), g_Font, ambientFont());
     bag.WritePicture(QStringLiteral("MouseIcon"), m_MouseIcon, std::nullopt);
     bag.WriteInteger(QStringLiteral("MousePointer"), m_MousePointer, 0);

@@ -47,7 +47,9 @@ public:
     void WriteProperties(PropertyBag& bag) const;
 
     // Properties. Setters notify PropertyChanged with the property's name.
-    bool Enabled() const { return isEnabled(); }
+    // The button's own setting: a disabled container stops its input and
+    // greys its face, but does not change what the button saves.
+    bool Enabled() const { return !testAttribute(Qt::WA_ForceDisabled); }
     void setEnabled(bool New_Enabled);
     ButtonFont Font() const { return g_Font; }
     void setFont(const ButtonFont& New_Font);

@@ -77,6 +77,21 @@ private slots:
         QVERIFY(save->Enabled());
         QVERIFY(!add->Enabled());
         QVERIFY(!save->font().bold());
+        // Both are loaded from their saved values: saving them again gives
+        // exactly those values back, the font's character set included.
+        const QStringList savedKeys{"Caption",          "ButtonStyle", "OriginalPicSizeW",
+                                    "OriginalPicSizeH", "Font",        "MousePointer"};
+        for (Button_XP* button : {save, add}) {
+            PropertyBag bag;
+            button->WriteProperties(bag);
+            QStringList expected = savedKeys;
+            if (button == add)
+                expected.insert(4, "Enabled");
+            QCOMPARE(bag.keys(), expected);
+            QCOMPARE(button->Font().charset, 238);
+            QCOMPARE(button->ButtonStyle(), 3);
+            QCOMPARE(button->MousePointer(), 99);
+        }
 
         QCOMPARE(h.txt(2)->maxLength(), 63);
         for (int index : {0, 1, 3, 5}) {

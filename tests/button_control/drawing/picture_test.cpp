@@ -2,6 +2,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 const QRgb face = qRgb(212, 208, 200);
@@ -181,6 +183,46 @@ private slots:
         }
         FaceInputs in = pictured(2, Picture::bitmap(QImage()));
         QCOMPARE(paint(in).size(), QSize(100, 50));
+    }
+
+    void sizesFarBeyondTheFaceDrawOnlyWhatShows() {
+        // Sizes are never checked; a picture stretched far past the face must
+        // cover it in one redraw, without working images of its full size.
+        constexpr int largest = std::numeric_limits<int>::max();
+        for (int size : {1'000'000'000, largest}) {
+            for (Picture picture : {Picture::bitmap(solidImage(16, 16, red)),
+                                    Picture::icon(solidImage(16, 16, red, QImage::Format_ARGB32))}) {
+                for (int position : {0, 1, 2, 3}) {
+                    FaceInputs in = pictured(2, picture);
+                    in.Caption = "Save";
+                    in.PicturePosition = position;
+                    in.PictureWidth = size;
+                    in.PictureHeight = size;
+                    QImage image = paint(in);
+                    QCOMPARE(image.size(), QSize(100, 50));
+                    COMPARE_PIXEL(image, 50, 25, red);
+                    in.Enabled = false;
+                    image = paint(in);
+                    QCOMPARE(image.size(), QSize(100, 50));
+                    in.Enabled = true;
+                    in.IsHover = 1;
+                    image = paint(in);
+                    COMPARE_PIXEL(image, 50, 25, red);
+                    if (picture.kind == Picture::Kind::Bitmap) {
+                        // A natural size as large leaves the picture unscaled in
+                        // its working image; the face shows that image's black.
+                        in.OriginalPicSizeW = size;
+                        in.OriginalPicSizeH = size;
+                        COMPARE_PIXEL(paint(in), 50, 25, qRgb(0, 0, 0));
+                    }
+                }
+            }
+        }
+        FaceInputs in = pictured(2, Picture::bitmap(solidImage(16, 16, red)));
+        in.Caption = "Save";
+        in.PictureWidth = std::numeric_limits<int>::min();
+        in.PictureHeight = std::numeric_limits<int>::min();
+        QCOMPARE(pointsOf(paint(in), red).size(), 0);
     }
 };
 

@@ -276,6 +276,18 @@ private slots:
         button->setButtonStyle(3);
         QVERIFY(!button->mask().isEmpty());
         QCOMPARE(button->mask(), MakeRoundRegion(153, 25));
+        // A press on a cut corner goes to what lies behind the button; the
+        // clicks go through the window so that the window system places them.
+        QSignalSpy clicks(button, &Button_XP::Click);
+        const auto clickAt = [this](QPoint inButton) {
+            QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {},
+                              button->mapTo(window.get(), inButton));
+        };
+        for (QPoint corner : {QPoint(0, 0), QPoint(152, 1), QPoint(1, 24)})
+            clickAt(corner);
+        QCOMPARE(clicks.size(), 0);
+        clickAt(QPoint(1, 1));
+        QCOMPARE(clicks.size(), 1);
         button->resize(89, 25);
         QCOMPARE(button->mask(), MakeRoundRegion(89, 25));
         button->setButtonStyle(1);
@@ -346,6 +358,20 @@ private slots:
         QCOMPARE(button->PictureHover(), PictureRef(Picture{}));
         moveTo({5, 5});
         QCOMPARE(button->Picture(), normal);
+    }
+
+    void buttonWithoutPictureHasNoneAgainAfterHover() {
+        // A new button shows no picture; leaving it must not bring in a
+        // picture that takes room beside the caption.
+        button->setCaption("Save");
+        QCOMPARE(button->Picture(), std::nullopt);
+        const QImage before = button->face();
+        moveTo({5, 5});
+        log->pointer.widgetUnderPointer = window.get();
+        QTRY_VERIFY(!button->state().overTimerRunning);
+        QCOMPARE(button->Picture(), std::nullopt);
+        QCOMPARE(button->faceInputs().picture, std::nullopt);
+        QCOMPARE(button->face(), before);
     }
 
     void handlerMayDeleteTheButton() {

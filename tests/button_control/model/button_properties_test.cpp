@@ -205,6 +205,24 @@ private slots:
         QCOMPARE(button.face().size(), QSize(80, 30));
     }
 
+    void enabledIsTheButtonsOwnSetting() {
+        QWidget host;
+        Button_XP button(&host);
+        host.setEnabled(false);
+        QVERIFY(!button.faceInputs().Enabled); // drawn disabled with its container
+        QVERIFY(button.Enabled());
+        PropertyBag bag;
+        button.WriteProperties(bag);
+        QVERIFY(!bag.contains("Enabled"));
+
+        button.setEnabled(false);
+        host.setEnabled(true);
+        QVERIFY(!button.Enabled());
+        PropertyBag disabled;
+        button.WriteProperties(disabled);
+        QCOMPARE(disabled.ReadBoolean("Enabled", true), false);
+    }
+
     void pictureSizeRules() {
         Button_XP button;
         button.setPictureSize(0);
