@@ -30,6 +30,8 @@ QFont windowFont() {
                       QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
+    // Set outright, or a box would take the bold of the frame it sits in.
+    font.setBold(false);
     return font;
 }
 

@@ -67,6 +67,14 @@ private slots:
             QCOMPARE(frame->font().pointSizeF(), 8.25);
         }
         QVERIFY(h.find<QLabel>("Label1")->font().bold());
+        QVERIFY(h.find<QLabel>("Label2")->font().bold());
+        // The boxes and the list are in the window's regular font, even
+        // inside the bold frames.
+        const QList<QWidget*> boxes{h.textId(), h.list(), h.txt(0), h.txt(1), h.txt(2), h.txt(3), h.txt(5)};
+        for (QWidget* box : boxes) {
+            QVERIFY2(!box->font().bold(), qPrintable(box->objectName()));
+            QCOMPARE(box->font().pointSizeF(), 8.25);
+        }
         QCOMPARE(h.label1(), QStringLiteral("..."));
         QCOMPARE(h.label2(), QStringLiteral("..."));
 
