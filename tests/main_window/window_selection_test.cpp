@@ -87,6 +87,26 @@ private slots:
         QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
     }
 
+    void theSelectionCannotBeTakenAway() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
+        h.clickRow(1);
+        BallListView* view = h.list();
+        const QPoint onItem = view->visualRect(view->model()->index(1, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, onItem);
+        QCOMPARE(h.window->ListIndex(), 1);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(h.window->ListIndex(), 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(onItem.x(), view->viewport()->height() - 2));
+        QCOMPARE(h.window->ListIndex(), 1);
+
+        // So an edit still reaches the ball the boxes show.
+        QTest::keyClicks(h.txt(2), QStringLiteral("!"));
+        QCOMPARE(h.window->table().Get_Nazwa(1), QStringLiteral("!"));
+    }
+
     void rightClickSummarisesTheBoxesWithoutMovingTheSelection() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
