@@ -268,6 +268,15 @@ private slots:
         }
         QVERIFY(h.fake.shell.openedUrls.isEmpty());
         QCOMPARE(h.messages().size(), std::size_t(1));
+
+        // With a file open the picture still shows the box, and nothing else.
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(1);
+        QTest::mouseClick(h.find<QWidget>("Image1"), Qt::LeftButton);
+        QCOMPARE(h.messages().size(), std::size_t(2));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Tarnholt Team"));
+        QCOMPARE(h.window->ListIndex(), 1);
+        QCOMPARE(h.window->table().Get_Nazwa(1), QStringLiteral("Final"));
     }
 
     void editsAndAddsSurviveASaveAndReopen() {

@@ -304,7 +304,8 @@ private slots:
         const QString good = h.writeGameFile("unnamed_1964.bin", threeBalls());
         h.open(good);
         h.clickRow(2);
-        h.open(h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file"));
+        const QString bad = h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file");
+        h.open(bad);
         QCOMPARE(h.messages().back().text, QStringLiteral("Wystąpił błąd"));
         QCOMPARE(h.window->ListCount(), 0);
         QVERIFY(!h.action("MnuSaveFile")->isEnabled());
@@ -314,12 +315,19 @@ private slots:
         QCOMPARE(h.label2(), QStringLiteral("..."));
         QCOMPARE(h.window->table().Count(), 0);
 
-        // Typing now reaches no table, and Save refuses: the good file stays.
-        const QByteArray before = BallFileBytes::readFile(good);
+        // Typing now reaches no table, and Save refuses: neither file is
+        // written, least of all the earlier table over the file just chosen.
+        const QByteArray goodBefore = BallFileBytes::readFile(good);
         QTest::keyClicks(h.txt(2), QStringLiteral("x"));
-        h.find<QWidget>("Cmd_Zapisz");
         h.action("MnuSaveFile")->trigger(); // disabled: does nothing
-        QCOMPARE(BallFileBytes::readFile(good), before);
+        const std::size_t runsBefore = h.fake.processes.runs.size();
+        auto* save = h.find<QWidget>("Cmd_Zapisz");
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.messages().back().text, QStringLiteral("Error"));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QCOMPARE(h.fake.processes.runs.size(), runsBefore);
+        QCOMPARE(BallFileBytes::readFile(good), goodBefore);
+        QCOMPARE(BallFileBytes::readFile(bad), QByteArray("not a packed ball file"));
 
         // A good file afterwards works as usual.
         h.open(good);
