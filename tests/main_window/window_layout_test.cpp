@@ -17,6 +17,10 @@ private slots:
         QCOMPARE(h.window->centralWidget()->size(), QSize(814, 411));
         QVERIFY(!h.window->windowIcon().isNull());
         QCOMPARE(h.window->centralWidget()->palette().color(QPalette::Window), QColor(Qt::white));
+        // The application's folder is the current one: the buttons' sounds
+        // are found relative to it.
+        QCOMPARE(QDir::current().canonicalPath(), QDir(h.appPath()).canonicalPath());
+        QCOMPARE(h.window->pipeline().App_Path(), h.appPath());
     }
 
     void controlsSitWhereTheLayoutPutsThem() {
