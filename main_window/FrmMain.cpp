@@ -160,15 +160,13 @@ void FrmMain::buildControls() {
     m_image1->setPixmap(Artwork::ballPicture());
     connect(m_image1, &PictureBox::clicked, this, [this] { Image1_Click(); });
 
-    createButtons();
+    createButtons(picture1, frame4);
     // The picture lies under the Add frame's lower edge; the frames and the
     // buttons stay on top of it.
     m_image1->lower();
 }
 
-void FrmMain::createButtons() {
-    auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
-    auto* frame4 = picture1->findChild<FrameBox*>(QStringLiteral("Frame4"));
+void FrmMain::createButtons(QWidget* picture1, QWidget* frame4) {
     // Both buttons come from their saved values (name, size, style, font,
     // pointer, Add disabled); the window only places them and takes Click.
     const auto place = [this](QWidget* container, const char* name, const QPoint& position) {
