@@ -273,6 +273,19 @@ private slots:
         QCOMPARE(h.window->ListCount(), 3);
         QVERIFY(h.action("MnuSaveFile")->isEnabled());
         QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
+
+        // A file that cannot even be copied in leaves the open one in place:
+        // its list, selection, table, Save entry and game file.
+        QVERIFY(QDir(h.workingFolder()).removeRecursively());
+        h.open(h.writeGameFile("unnamed_1815.bin", {ball("Other", 9, 1, 3)}));
+        QCOMPARE(h.messages().size(), std::size_t(2));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QVERIFY(QDir().mkpath(h.workingFolder()));
+        QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : ", "3 : Final 2010"}));
+        QCOMPARE(h.window->ListIndex(), 0);
+        QVERIFY(h.action("MnuSaveFile")->isEnabled());
+        QCOMPARE(h.window->pipeline().Game_File(), game);
+        QCOMPARE(h.window->table().Count(), 3);
     }
 
     void closingWhileTheToolRunsClosesAfterIt() {
