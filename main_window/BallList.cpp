@@ -112,3 +112,14 @@ void BallListView::keyPressEvent(QKeyEvent* event) {
     }
     QListView::keyPressEvent(event);
 }
+
+QItemSelectionModel::SelectionFlags BallListView::selectionCommand(const QModelIndex& index,
+                                                                   const QEvent* event) const {
+    // A click below the last line, or Ctrl with a click or the space bar,
+    // would take the selection away; a list box keeps its one selected line,
+    // and the boxes keep editing it.
+    const QItemSelectionModel::SelectionFlags command = QListView::selectionCommand(index, event);
+    if (!index.isValid() || command.testFlag(QItemSelectionModel::Deselect))
+        return QItemSelectionModel::NoUpdate;
+    return command;
+}

@@ -30,6 +30,8 @@ QFont windowFont() {
                       QStringLiteral("DejaVu Sans")});
     font.setStyleHint(QFont::SansSerif);
     font.setPointSizeF(8.25);
+    // Set outright, or a box would take the bold of the frame it sits in.
+    font.setBold(false);
     return font;
 }
 
@@ -158,27 +160,25 @@ void FrmMain::buildControls() {
     m_image1->setPixmap(Artwork::ballPicture());
     connect(m_image1, &PictureBox::clicked, this, [this] { Image1_Click(); });
 
-    createButtons();
+    createButtons(picture1, frame4);
     // The picture lies under the Add frame's lower edge; the frames and the
     // buttons stay on top of it.
     m_image1->lower();
 }
 
-void FrmMain::createButtons() {
-    auto* picture1 = m_valueFrame->findChild<QWidget*>(QStringLiteral("Picture1"));
-    auto* frame4 = picture1->findChild<FrameBox*>(QStringLiteral("Frame4"));
-    // Both buttons come from their saved property values: name, size, caption,
-    // style, pointer, font (with its character set) and, for Add, disabled.
-    const auto place = [this](QWidget* container, const QString& name, QPoint at) {
-        Button_XP* button = CreateSavedButton(container, name);
+void FrmMain::createButtons(QWidget* picture1, QWidget* frame4) {
+    // Both buttons come from their saved values (name, size, style, font,
+    // pointer, Add disabled); the window only places them and takes Click.
+    const auto place = [this](QWidget* container, const char* name, const QPoint& position) {
+        Button_XP* button = CreateSavedButton(container, QLatin1String(name));
         button->setPlatform(m_platform);
-        button->move(at);
+        button->move(position);
         return button;
     };
 
-    m_save = place(picture1, QStringLiteral("Cmd_Zapisz"), {152, 24});
+    m_save = place(picture1, "Cmd_Zapisz", {152, 24});
     connect(m_save, &Button_XP::Click, this, [this] { Cmd_Zapisz_Click(); });
-    m_add = place(frame4, QStringLiteral("ADD"), {8, 64});
+    m_add = place(frame4, "ADD", {8, 64});
     connect(m_add, &Button_XP::Click, this, [this] { ADD_Click(); });
 }
 

@@ -60,7 +60,8 @@ protected:
 private:
     void buildControls();
     void buildMenus();
-    void createButtons();
+    // Save on picture1, Add in frame4.
+    void createButtons(QWidget* picture1, QWidget* frame4);
 
     void List1_Click();
     void List1_MouseDown(int button, Qt::KeyboardModifiers shift, int x, int y);

@@ -6,6 +6,7 @@
 # the game file holds the renamed ball and that the working folder is empty.
 set -euo pipefail
 vestrel=$1 tool=$2 sample=$3
+session=$(dirname "$(realpath "$0")")/editor_session.sh
 
 for needed in xvfb-run xdotool; do
     command -v "$needed" >/dev/null || { echo "SKIP: $needed is not installed"; exit 77; }
@@ -13,39 +14,21 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-# A runnable folder of the test's own: the editor, its tool, its working folder.
-mkdir -p "$work/app/zlib/temp" "$work/games"
-cp "$vestrel" "$work/app/vestrel"
-cp "$tool" "$work/app/zlib/"
+source "$session"
+prepare_app "$vestrel" "$tool" "$sample" "$work"
 game="$work/games/unnamed_1964.bin"
-cp "$sample" "$game"
 before=$(sha256sum "$game" | cut -d' ' -f1)
 
 cat >"$work/drive.sh" <<'DRIVE'
 #!/usr/bin/env bash
 set -euo pipefail
 app=$1 game=$2
-# Tests run with the offscreen platform; this one needs the real X server.
-export QT_QPA_PLATFORM=xcb
-"$app/vestrel" &
-editor=$!
+source "$3"
 fail() { echo "FAIL: $*"; kill "$editor" 2>/dev/null || true; exit 1; }
-find_window() { # name pattern; waits up to 15 s
-    for _ in $(seq 150); do
-        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
-        [ -n "$id" ] && { echo "$id"; return 0; }
-        sleep 0.1
-    done
-    return 1
-}
-main=$(find_window '^Vestrel  v 1\.0\.2$') || fail "the main window did not appear"
-xdotool windowfocus --sync "$main"
-xdotool key --clearmodifiers ctrl+o
-dialog=$(find_window '^unnamed_1964\.bin$') || fail "the open dialog did not appear"
-xdotool windowfocus --sync "$dialog"
-sleep 0.3
-xdotool type --delay 5 "$game"
-xdotool key Return
+start_and_open "$app" "$game" || case $? in
+    1) fail "the main window did not appear" ;;
+    *) fail "the open dialog did not appear" ;;
+esac
 # The dialog closes, the tool runs and the list fills. Keys sent while the
 # tool runs would reach a still empty list, so wait for the tool's result.
 for _ in $(seq 100); do
@@ -76,7 +59,7 @@ done
 fail "the editor did not end after Ctrl+Q"
 DRIVE
 
-xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" "$work/app" "$game"
+xvfb-run -a -s "-screen 0 1280x800x24" bash "$work/drive.sh" "$work/app" "$game" "$session"
 
 after=$(sha256sum "$game" | cut -d' ' -f1)
 [ "$before" != "$after" ] || { echo "FAIL: the game file was not saved"; exit 1; }

@@ -193,6 +193,12 @@ private slots:
         QTest::keyClicks(h.txt(2), QStringLiteral("New"));
         QCOMPARE(table.Get_Nazwa(4), QStringLiteral("New"));
         QCOMPARE(h.listLines().last(), QStringLiteral("5 : New"));
+
+        // 1.5 less one is 0.5, which goes to the even 0: ID 1.
+        WindowHarness::retype(h.textId(), QStringLiteral("1.5"));
+        pressAdd(h);
+        QCOMPARE(table.Get_ID(5), std::int16_t(1));
+        QCOMPARE(h.txt(0)->text(), QStringLiteral("1"));
     }
 
     void addRefusesBadIdentifiers_data() {
@@ -268,6 +274,15 @@ private slots:
         }
         QVERIFY(h.fake.shell.openedUrls.isEmpty());
         QCOMPARE(h.messages().size(), std::size_t(1));
+
+        // With a file open the picture still shows the box, and nothing else.
+        h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
+        h.clickRow(1);
+        QTest::mouseClick(h.find<QWidget>("Image1"), Qt::LeftButton);
+        QCOMPARE(h.messages().size(), std::size_t(2));
+        QCOMPARE(h.messages().back().text, QStringLiteral("Tarnholt Team"));
+        QCOMPARE(h.window->ListIndex(), 1);
+        QCOMPARE(h.window->table().Get_Nazwa(1), QStringLiteral("Final"));
     }
 
     void editsAndAddsSurviveASaveAndReopen() {

@@ -17,6 +17,10 @@ private slots:
         QCOMPARE(h.window->centralWidget()->size(), QSize(814, 411));
         QVERIFY(!h.window->windowIcon().isNull());
         QCOMPARE(h.window->centralWidget()->palette().color(QPalette::Window), QColor(Qt::white));
+        // The application's folder is the current one: the buttons' sounds
+        // are found relative to it.
+        QCOMPARE(QDir::current().canonicalPath(), QDir(h.appPath()).canonicalPath());
+        QCOMPARE(h.window->pipeline().App_Path(), h.appPath());
     }
 
     void controlsSitWhereTheLayoutPutsThem() {
@@ -67,6 +71,14 @@ private slots:
             QCOMPARE(frame->font().pointSizeF(), 8.25);
         }
         QVERIFY(h.find<QLabel>("Label1")->font().bold());
+        QVERIFY(h.find<QLabel>("Label2")->font().bold());
+        // The boxes and the list are in the window's regular font, even
+        // inside the bold frames.
+        const QList<QWidget*> boxes{h.textId(), h.list(), h.txt(0), h.txt(1), h.txt(2), h.txt(3), h.txt(5)};
+        for (QWidget* box : boxes) {
+            QVERIFY2(!box->font().bold(), qPrintable(box->objectName()));
+            QCOMPARE(box->font().pointSizeF(), 8.25);
+        }
         QCOMPARE(h.label1(), QStringLiteral("..."));
         QCOMPARE(h.label2(), QStringLiteral("..."));
 

@@ -87,6 +87,26 @@ private slots:
         QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
     }
 
+    void theSelectionCannotBeTakenAway() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
+        h.clickRow(1);
+        BallListView* view = h.list();
+        const QPoint onItem = view->visualRect(view->model()->index(1, 0)).center();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, onItem);
+        QCOMPARE(h.window->ListIndex(), 1);
+        view->setFocus();
+        QTest::keyClick(view, Qt::Key_Space, Qt::ControlModifier);
+        QCOMPARE(h.window->ListIndex(), 1);
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          QPoint(onItem.x(), view->viewport()->height() - 2));
+        QCOMPARE(h.window->ListIndex(), 1);
+
+        // So an edit still reaches the ball the boxes show.
+        QTest::keyClicks(h.txt(2), QStringLiteral("!"));
+        QCOMPARE(h.window->table().Get_Nazwa(1), QStringLiteral("!"));
+    }
+
     void rightClickSummarisesTheBoxesWithoutMovingTheSelection() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", threeBalls()));
@@ -253,6 +273,19 @@ private slots:
         QCOMPARE(h.window->ListCount(), 3);
         QVERIFY(h.action("MnuSaveFile")->isEnabled());
         QCOMPARE(h.txt(2)->text(), QStringLiteral("Training"));
+
+        // A file that cannot even be copied in leaves the open one in place:
+        // its list, selection, table, Save entry and game file.
+        QVERIFY(QDir(h.workingFolder()).removeRecursively());
+        h.open(h.writeGameFile("unnamed_1815.bin", {ball("Other", 9, 1, 3)}));
+        QCOMPARE(h.messages().size(), std::size_t(2));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QVERIFY(QDir().mkpath(h.workingFolder()));
+        QCOMPARE(h.listLines(), (QStringList{"1 : Training", "2 : ", "3 : Final 2010"}));
+        QCOMPARE(h.window->ListIndex(), 0);
+        QVERIFY(h.action("MnuSaveFile")->isEnabled());
+        QCOMPARE(h.window->pipeline().Game_File(), game);
+        QCOMPARE(h.window->table().Count(), 3);
     }
 
     void closingWhileTheToolRunsClosesAfterIt() {
@@ -284,7 +317,8 @@ private slots:
         const QString good = h.writeGameFile("unnamed_1964.bin", threeBalls());
         h.open(good);
         h.clickRow(2);
-        h.open(h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file"));
+        const QString bad = h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file");
+        h.open(bad);
         QCOMPARE(h.messages().back().text, QStringLiteral("Wystąpił błąd"));
         QCOMPARE(h.window->ListCount(), 0);
         QVERIFY(!h.action("MnuSaveFile")->isEnabled());
@@ -294,12 +328,19 @@ private slots:
         QCOMPARE(h.label2(), QStringLiteral("..."));
         QCOMPARE(h.window->table().Count(), 0);
 
-        // Typing now reaches no table, and Save refuses: the good file stays.
-        const QByteArray before = BallFileBytes::readFile(good);
+        // Typing now reaches no table, and Save refuses: neither file is
+        // written, least of all the earlier table over the file just chosen.
+        const QByteArray goodBefore = BallFileBytes::readFile(good);
         QTest::keyClicks(h.txt(2), QStringLiteral("x"));
-        h.find<QWidget>("Cmd_Zapisz");
         h.action("MnuSaveFile")->trigger(); // disabled: does nothing
-        QCOMPARE(BallFileBytes::readFile(good), before);
+        const std::size_t runsBefore = h.fake.processes.runs.size();
+        auto* save = h.find<QWidget>("Cmd_Zapisz");
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.messages().back().text, QStringLiteral("Error"));
+        QCOMPARE(h.messages().back().icon, MessageIcon::Critical);
+        QCOMPARE(h.fake.processes.runs.size(), runsBefore);
+        QCOMPARE(BallFileBytes::readFile(good), goodBefore);
+        QCOMPARE(BallFileBytes::readFile(bad), QByteArray("not a packed ball file"));
 
         // A good file afterwards works as usual.
         h.open(good);

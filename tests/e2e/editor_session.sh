@@ -1,0 +1,42 @@
+# Sourced by the scripts that drive the built editor on an X server of their
+# own: the folder it runs from, finding its windows, and File > Open.
+
+# prepare_app <vestrel> <zlibtool> <sample game file> <folder>: <folder>/app
+# holds the editor, its tool and its working folder; <folder>/games a copy of
+# the sample named unnamed_1964.bin.
+prepare_app() {
+    mkdir -p "$4/app/zlib/temp" "$4/games"
+    cp "$1" "$4/app/vestrel"
+    cp "$2" "$4/app/zlib/"
+    cp "$3" "$4/games/unnamed_1964.bin"
+}
+
+# find_window <name pattern>: the first visible window so named; waits up to 15 s.
+find_window() {
+    local id
+    for _ in $(seq 150); do
+        id=$(xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1 || true)
+        [ -n "$id" ] && { echo "$id"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+# start_and_open <app folder> <game file>: starts the editor ($editor, its
+# window $main) and opens the game file by typing its path into the dialog.
+# Fails with 1 when the window does not appear, 2 when the dialog does not.
+start_and_open() {
+    # Tests run with the offscreen platform; these need the real X server.
+    export QT_QPA_PLATFORM=xcb
+    "$1/vestrel" &
+    editor=$!
+    main=$(find_window '^Vestrel  v 1\.0\.2$') || return 1
+    xdotool windowfocus --sync "$main"
+    xdotool key --clearmodifiers ctrl+o
+    local dialog
+    dialog=$(find_window '^unnamed_1964\.bin$') || return 2
+    xdotool windowfocus --sync "$dialog"
+    sleep 0.3
+    xdotool type --delay 5 "$2"
+    xdotool key Return
+}
