@@ -18,12 +18,13 @@ def load_targets(path):
 
 
 def parse_limit(limit):
-    """A time ("25 us") bounds the median; "3x" bounds the benchmark's ratio counter."""
-    m = re.fullmatch(r"\s*([0-9.]+)\s*(ns|us|ms|s|x)\s*", limit)
+    """A time ("25 us") bounds the median; "3x" bounds the benchmark's ratio
+    counter, "1.3x wall_ratio" the counter named."""
+    m = re.fullmatch(r"\s*([0-9.]+)\s*(ns|us|ms|s|x)\s*(\w*)\s*", limit)
     if not m:
         return None, None
     if m.group(2) == "x":
-        return "ratio", float(m.group(1))
+        return m.group(3) or "ratio", float(m.group(1))
     return "time", float(m.group(1)) * UNITS[m.group(2)]
 
 
@@ -52,12 +53,13 @@ def main():
                     break
             kind, bound = parse_limit(limit)
             figure = format_seconds(seconds)
-            if "ratio" in b:
-                figure += f" (ratio {b['ratio']:.2f}x)"
+            counter = kind if kind not in (None, "time") else "ratio"
+            if counter in b:
+                figure += f" ({counter} {b[counter]:.2f}x)"
             if kind == "time":
                 verdict = "ok" if seconds <= bound else "OVER"
-            elif kind == "ratio" and "ratio" in b:
-                verdict = "ok" if b["ratio"] <= bound else "OVER"
+            elif kind is not None and kind in b:
+                verdict = "ok" if b[kind] <= bound else "OVER"
             else:
                 verdict = ""
             rows.append((name, figure, limit or "-", verdict, note))
