@@ -16,7 +16,8 @@ QString decodeWindows1250(QByteArrayView bytes);
 QByteArray encodeWindows1250(QStringView text);
 
 // The character of every byte value; U+FFFD for the undefined ones. Taken
-// from Qt's converter, or from the C library's iconv when Qt has none.
+// from Qt's converter, or from the C library's iconv when Qt has none, or
+// from our fixed copy of the code page when neither knows it.
 using CodePageTable = std::array<char16_t, 256>;
 const CodePageTable& windows1250Table();
 
@@ -24,3 +25,4 @@ const CodePageTable& windows1250Table();
 // does not know the code page (lets tests hold the two against each other).
 std::optional<CodePageTable> windows1250TableFromQt();
 std::optional<CodePageTable> windows1250TableFromIconv();
+CodePageTable windows1250BuiltInTable();

@@ -42,13 +42,21 @@ private slots:
         QCOMPARE(encodeWindows1250(QString(QChar(0x1A))), QByteArray("\x1A"));
     }
 
+    // Every converter, and the fixed table a build without them falls back
+    // on, must read every byte the same way.
     void theConvertersAgree() {
-        const auto qt = windows1250TableFromQt();
-        const auto iconv = windows1250TableFromIconv();
-        if (!qt || !iconv)
-            QSKIP("only one converter for Windows-1250 on this machine");
-        for (int byte = 0; byte < 256; ++byte)
-            QCOMPARE(int((*qt)[byte]), int((*iconv)[byte]));
+        const CodePageTable builtIn = windows1250BuiltInTable();
+        int compared = 0;
+        for (const auto& converter : {windows1250TableFromQt(), windows1250TableFromIconv()}) {
+            if (!converter)
+                continue;
+            ++compared;
+            for (int byte = 0; byte < 256; ++byte) {
+                QVERIFY2((*converter)[byte] == builtIn[byte], qPrintable(QString::number(byte, 16)));
+            }
+        }
+        if (compared == 0)
+            QSKIP("no converter for Windows-1250 on this machine to hold the fixed table against");
     }
 };
 
