@@ -206,7 +206,8 @@ int main(int argc, char** argv) {
     benchmark::Initialize(&argc, argv);
     registerAll();
     std::fprintf(
-        stderr, "targets (median): open 40 balls <= 8 ms and 32767 balls <= 60 ms, both with the window's list "
+        stderr,
+        "targets (median): open 40 balls <= 8 ms and 32767 balls <= 60 ms, both with the window's list "
         "fill (measured by the window's benchmark); save 32767 balls <= 80 ms\n");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -45,8 +45,8 @@ class Shell {
 public:
     virtual ~Shell() = default;
     // Hands a target to the desktop (ShellExecute's role): verb "Open"/"open".
-    virtual void shellExecute(QWidget* owner, const QString& verb, const QString& target, const QString& parameters,
-                              const QString& directory, int showCommand) = 0;
+    virtual void shellExecute(QWidget* owner, const QString& verb, const QString& target,
+                              const QString& parameters, const QString& directory, int showCommand) = 0;
     // Opens an address in the system's browser (the hyperlink service).
     virtual void openUrl(const QString& address) = 0;
 };
@@ -62,7 +62,7 @@ public:
 class PointerProbe {
 public:
     virtual ~PointerProbe() = default;
-    virtual QPoint cursorPos() const = 0;                       // GetCursorPos, global pixels
+    virtual QPoint cursorPos() const = 0;                         // GetCursorPos, global pixels
     virtual QWidget* widgetAt(const QPoint& globalPos) const = 0; // WindowFromPoint
 };
 

@@ -4,7 +4,9 @@
 
 namespace {
 
-constexpr std::uint32_t rgb(unsigned r, unsigned g, unsigned b) { return r | (g << 8) | (b << 16); }
+constexpr std::uint32_t rgb(unsigned r, unsigned g, unsigned b) {
+    return r | (g << 8) | (b << 16);
+}
 
 // Windows 2000 "Windows Standard" scheme, indexes 0 to 30.
 constexpr std::array<std::uint32_t, 31> classicScheme = {
