@@ -50,6 +50,13 @@ BallListView::BallListView(QWidget* parent) : QListView(parent) {
     setEditTriggers(QAbstractItemView::NoEditTriggers);
 }
 
+// A list filled anew starts at its first line, as a cleared and refilled list
+// box does; the view alone would keep the old scroll position.
+void BallListView::reset() {
+    QListView::reset();
+    scrollToTop();
+}
+
 void BallListView::dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                                const QList<int>& roles) {
     // With uniform line heights one changed line cannot move any other line,

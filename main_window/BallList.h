@@ -35,6 +35,8 @@ class BallListView final : public QListView {
 public:
     explicit BallListView(QWidget* parent = nullptr);
 
+    void reset() override;
+
     // 1 for the left button, 2 for the right, 4 for the middle; x, y in the
     // list's own pixels.
 signals:

@@ -2,6 +2,7 @@
 
 #include "main_window/FrameBox.h"
 
+#include <QScrollBar>
 #include <QSignalSpy>
 
 // Opening a game file into the list, selecting balls, the right-click
@@ -85,6 +86,26 @@ private slots:
         QTest::keyClick(h.list(), Qt::Key_End);
         QCOMPARE(h.window->ListIndex(), 2);
         QCOMPARE(h.txt(5)->text(), QStringLiteral("3"));
+    }
+
+    void aNewlyOpenedFileIsShownFromItsFirstBall() {
+        WindowHarness h;
+        std::vector<Ball> many;
+        for (std::int16_t id = 1; id <= 60; ++id)
+            many.push_back(ball(QStringLiteral("Ball %1").arg(id), id, 5, 1));
+        h.open(h.writeGameFile("unnamed_1964.bin", many));
+        h.clickRow(0);
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_End);
+        QVERIFY(h.list()->verticalScrollBar()->value() > 0);
+
+        h.open(h.writeGameFile("unnamed_1815.bin", many));
+        QCOMPARE(h.list()->verticalScrollBar()->value(), 0);
+        QCOMPARE(h.list()->indexAt(QPoint(4, 4)).row(), 0);
+        // The first key selects the first ball, which is the one in view.
+        QTest::keyClick(h.list(), Qt::Key_Down);
+        QCOMPARE(h.window->ListIndex(), 0);
+        QCOMPARE(h.list()->verticalScrollBar()->value(), 0);
     }
 
     void theSelectionCannotBeTakenAway() {
