@@ -179,20 +179,51 @@ Result decompressStream(std::span<const unsigned char> input, std::size_t limit)
     return result;
 }
 
-Error decompressTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+Error decompressTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit, Form* form) {
     const bool container =
         input.size() > containerHeaderSize && le32(input.data() + 8) == input.size() - containerHeaderSize;
     std::size_t produced = 0;
+    const Form bare;
+    Form wrapped{true, {}};
+    if (container)
+        std::copy_n(input.begin(), wrapped.signature.size(), wrapped.signature.begin());
+    const auto readAs = [form](const Form& which, Error error) {
+        if (form && error == Error::None)
+            *form = which;
+        return error;
+    };
     if (!container)
-        return inflateTo(input, sink, limit, produced);
+        return readAs(bare, inflateTo(input, sink, limit, produced));
     if (!looksLikeZlibHeader(input))
-        return containerTo(input, sink, limit);
+        return readAs(wrapped, containerTo(input, sink, limit));
     // A signature that happens to look like a zlib header: try the plain
     // reading first, aside, so that its failure leaves the sink untouched.
     const Result plain = decompressStream(input, limit);
     if (plain.ok())
-        return sink(plain.data) ? Error::None : Error::SinkFailed;
-    return containerTo(input, sink, limit);
+        return readAs(bare, sink(plain.data) ? Error::None : Error::SinkFailed);
+    return readAs(wrapped, containerTo(input, sink, limit));
+}
+
+FormResult formOf(std::span<const unsigned char> input, std::size_t limit) {
+    FormResult result;
+    result.error = decompressTo(
+        input, [](std::span<const unsigned char>) { return true; }, limit, &result.form);
+    return result;
+}
+
+std::optional<Bytes> inForm(const Form& form, std::span<const unsigned char> stream,
+                            std::uint64_t decompressedSize) {
+    if (!form.container)
+        return Bytes(stream.begin(), stream.end());
+    constexpr std::uint64_t most = std::numeric_limits<std::uint32_t>::max();
+    if (stream.size() > most || decompressedSize > most)
+        return std::nullopt;
+    Bytes file(form.signature.begin(), form.signature.end());
+    for (const std::uint64_t size : {std::uint64_t(stream.size()), decompressedSize})
+        for (int shift = 0; shift < 32; shift += 8)
+            file.push_back(static_cast<unsigned char>(size >> shift));
+    file.insert(file.end(), stream.begin(), stream.end());
+    return file;
 }
 
 Result decompress(std::span<const unsigned char> input, std::size_t limit) {

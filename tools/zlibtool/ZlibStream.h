@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <vector>
@@ -16,6 +18,12 @@ using Bytes = std::vector<unsigned char>;
 // More than this much decompressed data is refused: no ball file comes
 // near it, and a small bomb must not fill the memory.
 inline constexpr std::size_t maxDecompressedSize = std::size_t(64) << 20;
+
+// No input larger than this is read, compressed or decompressed: a zlib
+// stream of maxDecompressedSize bytes is at most a few hundredths of a per
+// cent larger than its data, so this leaves a generous margin for any real
+// game file or table while refusing a huge file before a byte of it is read.
+inline constexpr std::size_t maxInputSize = std::size_t(80) << 20;
 
 // Some files carry the stream behind a 16-byte header: 8 bytes of
 // signature, then the compressed and the decompressed size as 32-bit
@@ -52,12 +60,36 @@ Result compress(std::span<const unsigned char> input);
 // Exactly one complete zlib stream, every byte of the input consumed.
 Result decompressStream(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
 
+// How a compressed file carries its stream: bare, or behind the container
+// header with its own 8 signature bytes. A file is saved back in the form it
+// was read in, so that a game reading the container still reads its file.
+struct Form {
+    bool container = false;
+    std::array<unsigned char, 8> signature{}; // all zero for a bare stream
+    bool operator==(const Form&) const = default;
+};
+
 // A zlib stream at offset 0, or else one behind a container header whose
 // two sizes match the stream; any 8 signature bytes are accepted, since
 // only the sizes can be checked. On failure the sink may have received part
-// of the output, which the caller must discard.
+// of the output, which the caller must discard. On success `form`, if given,
+// receives the form the input was read in.
 Error decompressTo(std::span<const unsigned char> input, const Sink& sink,
-                   std::size_t limit = maxDecompressedSize);
+                   std::size_t limit = maxDecompressedSize, Form* form = nullptr);
 Result decompress(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
+
+// The form decompressTo reads this input in, judged exactly as it judges
+// it; the error is the one it would report.
+struct FormResult {
+    Error error = Error::None;
+    Form form;
+};
+FormResult formOf(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
+
+// The whole file for one zlib stream in this form: the stream itself, or the
+// header (signature, the stream's size, decompressedSize) and the stream.
+// nullopt when a size does not fit the header's 32 bits.
+std::optional<Bytes> inForm(const Form& form, std::span<const unsigned char> stream,
+                            std::uint64_t decompressedSize);
 
 } // namespace zlibtool

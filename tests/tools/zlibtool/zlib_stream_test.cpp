@@ -187,6 +187,33 @@ private slots:
         QCOMPARE(decompressTo(file, collect), Error::None);
         QVERIFY(joined == data);
     }
+
+    // The form a file was read in gives back, around a new stream, a file of
+    // the same form: the signature kept and both sizes those of the new data.
+    void aFileIsRebuiltInTheFormItWasReadIn() {
+        const Bytes data = sampleData(1000);
+        const Bytes stream = zlibCompressed(data);
+        for (const Bytes& file :
+             {stream, container(stream, std::uint32_t(stream.size()), 1000),
+              container(stream, std::uint32_t(stream.size()), 1000, "\x78\x9c\x03\x00\x00\x00\x00\x01")}) {
+            const FormResult read = formOf(file);
+            QCOMPARE(read.error, Error::None);
+            QCOMPARE(read.form.container, file.size() != stream.size());
+            const Bytes newData = sampleData(3000);
+            const Bytes newStream = compress(newData).data;
+            const std::optional<Bytes> rebuilt = inForm(read.form, newStream, newData.size());
+            QVERIFY(rebuilt);
+            QVERIFY(*rebuilt == (read.form.container
+                                     ? container(newStream, std::uint32_t(newStream.size()), 3000,
+                                                 reinterpret_cast<const char*>(file.data()))
+                                     : newStream));
+            FormResult again = formOf(*rebuilt);
+            QCOMPARE(again.error, Error::None);
+            QVERIFY(again.form == read.form);
+        }
+        QCOMPARE(formOf(container(stream, std::uint32_t(stream.size()), 999)).error, Error::SizeMismatch);
+        QVERIFY(!inForm(Form{true, {}}, stream, std::uint64_t(1) << 32));
+    }
 };
 
 QTEST_GUILESS_MAIN(ZlibStreamTest)
