@@ -47,12 +47,10 @@ bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa,
     if (p < 0)
         return false;
     char* record = m_records.data() + qint64(p) * BallFile::recordSize;
-    const QString name = storableName(Nazwa);
-    BallFile::setName(record, name);
+    BallFile::setName(record, storableName(Nazwa));
     BallFile::setField(record, BallFile::Field::ID, ID);
     BallFile::setField(record, BallFile::Field::Mode, Mode);
     BallFile::setField(record, BallFile::Field::Mode2, Mode2);
-    m_names.insert(p, name);
     return true;
 }
 
@@ -60,9 +58,6 @@ QString Baza::Get_Nazwa(std::int32_t Index) const {
     const std::int32_t p = Clamp_Index(Index);
     if (p < 0)
         return QString();
-    const auto edited = m_names.constFind(p);
-    if (edited != m_names.cend())
-        return *edited;
     return BallFile::name(m_records.constData() + qint64(p) * BallFile::recordSize);
 }
 
@@ -116,14 +111,6 @@ bool Baza::Zapisz(const QString& Str_Path) {
     const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
     if (!dataSize)
         return false;
-    // The records go out as they are held unless a name needs its undefined
-    // bytes replaced; that spares copying the whole table.
-    std::optional<QByteArray> fixed;
-    if (!BallFile::savedAsRead(m_records)) {
-        fixed = BallFile::fileBytes(m_records);
-        if (!fixed)
-            return false;
-    }
 
     // The new file is written beside the target and takes its place only when
     // complete, so a failure leaves the previous file as it was. QSaveFile
@@ -131,9 +118,10 @@ bool Baza::Zapisz(const QString& Str_Path) {
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
+    // The records are held in file form, each name cleared after its NUL, so
+    // they go out as they are: a name nobody edited keeps every byte.
     const bool written =
-        fixed ? BallFile::writeAll(file, *fixed)
-              : BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
+        BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
         file.cancelWriting();
         return false;
@@ -151,7 +139,6 @@ std::int32_t Baza::Count() const {
 
 void Baza::Clear() {
     m_records.clear();
-    m_names.clear();
 }
 
 std::int32_t Baza::Clamp_Index(std::int32_t Index) const {

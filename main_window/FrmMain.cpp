@@ -1,5 +1,6 @@
 #include "main_window/FrmMain.h"
 
+#include "ball_table/BallFile.h"
 #include "ball_table/NumberText.h"
 #include "button_control/model/Button_XP.h"
 #include "main_window/Artwork.h"
@@ -16,12 +17,15 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QValidator>
 
 namespace {
 
 const QString applicationTitle = QStringLiteral("Vestrel");
 
 // The window's font; where "MS Sans Serif" is missing, the nearest sans-serif.
+// Liberation Sans (Arial's widths) comes before the wider DejaVu Sans, which
+// would cut the longest value names at their frames' edge.
 QFont windowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
@@ -76,6 +80,23 @@ QLabel* valueLabel(QWidget* container, const char* name) {
     label->adjustSize();
     return label;
 }
+
+// The name box takes only what a name field can hold: a character the code
+// page cannot represent turns into '?' as it is typed or pasted, as it would
+// on saving, so the box shows exactly what Save writes.
+class StorableNameValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        const QString kept = BallFile::storableText(input);
+        if (kept != input) {
+            // A character beyond the basic plane is one '?' for two units.
+            pos = static_cast<int>(BallFile::storableText(QStringView(input).left(pos)).size());
+            input = kept;
+        }
+        return Acceptable;
+    }
+};
 
 QString listLine(int position, const QString& name) {
     return QString::number(position) + QStringLiteral(" : ") + name;
@@ -136,6 +157,7 @@ void FrmMain::buildControls() {
     auto* frameName = frame(picture1, "Frame3_2", QStringLiteral("Name Ball"), {8, 56, 377, 41}, bold);
     m_txt[2] = textBox(frameName, QStringLiteral("Txt2"), {8, 16, 361, 21}, Qt::AlignLeft | Qt::AlignVCenter);
     m_txt[2]->setMaxLength(63);
+    m_txt[2]->setValidator(new StorableNameValidator(m_txt[2]));
 
     auto* frame8 = frame(picture1, "Frame8", QStringLiteral("Mode"), {8, 104, 305, 105}, bold);
     auto* frame9 = frame(frame8, "Frame9", QStringLiteral("Producent Ball"), {8, 16, 289, 41}, bold);
@@ -272,6 +294,7 @@ void FrmMain::List1_Click() {
     if (m_valueFrame->isHidden())
         m_valueFrame->show();
     m_currentIndex = selected;
+    setFieldsEnabled(true);
     m_fillingFields = true;
     m_txt[0]->setText(QString::number(m_baza.Get_ID(m_currentIndex)));
     m_txt[1]->setText(QString::number(m_baza.Get_Mode(m_currentIndex)));
@@ -285,7 +308,9 @@ void FrmMain::List1_Click() {
 }
 
 void FrmMain::List1_MouseDown(int button, Qt::KeyboardModifiers, int, int) {
-    if (!m_itemSelected || button != 2)
+    // The summary is of the ball the boxes show; a newly opened list shows
+    // none until one is picked.
+    if (!m_itemSelected || ListIndex() < 0 || button != 2)
         return;
     const QString summary =
         QStringList{
@@ -310,7 +335,8 @@ void FrmMain::Txt_Change(int) {
         const QString name = m_txt[2]->text().left(64);
         const std::int16_t mode = fieldValue(m_txt[3]->text());
         if (m_baza.Zmien_Dane(m_currentIndex, id, name, producer, mode)) {
-            const QString line = listLine(selected + 1, name);
+            // The line shows the name as the table holds it, which Save writes.
+            const QString line = listLine(selected + 1, m_baza.Get_Nazwa(m_currentIndex));
             if (m_listModel->line(m_currentIndex) != line)
                 m_listModel->setLine(m_currentIndex, line);
         }
@@ -353,6 +379,7 @@ void FrmMain::MnuFileOpen_Click() {
     case GameFilePipeline::OpenOutcome::Loaded:
         m_saveAction->setEnabled(true);
         fillList();
+        clearFields();
         break;
     case GameFilePipeline::OpenOutcome::Failed:
         forgetFailedFile();
@@ -395,6 +422,12 @@ void FrmMain::fillList() {
 void FrmMain::forgetFailedFile() {
     m_saveAction->setEnabled(false);
     m_listModel->clear();
+    clearFields();
+}
+
+// A new list has no ball selected: the boxes show none and stay greyed out
+// until one is picked, so nothing can be typed that no ball would receive.
+void FrmMain::clearFields() {
     m_fillingFields = true;
     for (QLineEdit* box : m_txt) {
         if (box)
@@ -403,6 +436,14 @@ void FrmMain::forgetFailedFile() {
     m_fillingFields = false;
     setLabelCaption(m_label1, QStringLiteral("..."));
     setLabelCaption(m_label2, QStringLiteral("..."));
+    setFieldsEnabled(false);
+}
+
+void FrmMain::setFieldsEnabled(bool enabled) {
+    for (QLineEdit* box : m_txt) {
+        if (box)
+            box->setEnabled(enabled);
+    }
 }
 
 void FrmMain::Mode_Click() {

@@ -83,6 +83,8 @@ private:
     void fillList();
     void closeIfRequested();
     void forgetFailedFile();
+    void clearFields();
+    void setFieldsEnabled(bool enabled);
     void showMessage(const QString& text, const QString& caption, MessageIcon icon);
 
     Platform& m_platform;

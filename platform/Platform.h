@@ -82,3 +82,8 @@ struct Platform {
 
 // The Qt implementations, alive for the whole program.
 Platform& defaultPlatform();
+
+// Called once at start-up: a write beyond a file-size limit (RLIMIT_FSIZE)
+// then fails with EFBIG, reported like any other failed write, instead of
+// ending Vestrel with SIGXFSZ. Nothing to do where there is no such signal.
+void ignoreFileSizeSignal();

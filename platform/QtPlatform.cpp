@@ -9,6 +9,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 
 #ifdef VESTREL_HAVE_MULTIMEDIA
@@ -119,6 +120,47 @@ public:
     void openUrl(const QString& address) override { QDesktopServices::openUrl(QUrl::fromUserInput(address)); }
 };
 
+#ifdef VESTREL_HAVE_MULTIMEDIA
+// Sounds are loaded and played on a thread of their own. Loading a file and
+// starting the audio output can take long or fail (no sound server, a sound
+// that does not decode, a file-size limit on the output's shared memory), and
+// a click must never wait for that: playAsync only hands the file over. A
+// sound that fails is skipped without a word.
+class SoundThread final : public QObject {
+public:
+    explicit SoundThread(QObject* parent) : QObject(parent) {
+        m_thread.setObjectName(QStringLiteral("Vestrel sound"));
+        m_worker->moveToThread(&m_thread);
+        // The effect, a child of the worker, goes in the thread it lives in.
+        connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        m_thread.start(QThread::LowPriority);
+    }
+    ~SoundThread() override {
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    void play(const QString& file) {
+        QObject* worker = m_worker;
+        QMetaObject::invokeMethod(
+            worker,
+            [worker, file] {
+                auto* effect = worker->findChild<QSoundEffect*>(QString(), Qt::FindDirectChildrenOnly);
+                if (!effect)
+                    effect = new QSoundEffect(worker);
+                effect->stop();
+                effect->setSource(QUrl::fromLocalFile(file));
+                effect->play();
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QThread m_thread;
+    QObject* m_worker = new QObject; // lives in m_thread
+};
+#endif
+
 class QtSoundPlayer final : public SoundPlayer {
 public:
     bool playAsync(const QString& path) override {
@@ -126,12 +168,12 @@ public:
         if (path.isEmpty() || !file.isFile())
             return false;
 #ifdef VESTREL_HAVE_MULTIMEDIA
-        // Owned by the application, so that it goes before the audio backend does.
-        if (!m_effect)
-            m_effect = new QSoundEffect(qApp);
-        m_effect->stop();
-        m_effect->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
-        m_effect->play();
+        // Owned by the application, so that it ends before the audio back-end does.
+        if (!m_sounds && qApp)
+            m_sounds = new SoundThread(qApp);
+        if (!m_sounds)
+            return false;
+        m_sounds->play(file.absoluteFilePath());
         return true;
 #else
         return false;
@@ -140,7 +182,7 @@ public:
 
 private:
 #ifdef VESTREL_HAVE_MULTIMEDIA
-    QPointer<QSoundEffect> m_effect;
+    QPointer<SoundThread> m_sounds;
 #endif
 };
 
