@@ -300,6 +300,22 @@ private:
 
 #endif
 
+#ifndef _WIN32
+const char* notARegularFile(mode_t mode) {
+    if (S_ISREG(mode))
+        return nullptr;
+    if (S_ISDIR(mode))
+        return "it is a folder, not a file";
+    if (S_ISFIFO(mode))
+        return "it is a named pipe (FIFO), not a regular file";
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return "it is a device, not a regular file";
+    if (S_ISSOCK(mode))
+        return "it is a socket, not a regular file";
+    return "it is not a regular file";
+}
+#endif
+
 std::string inputMessage(const fs::path& path, const std::string& what) {
     return "cannot read " + path.string() + ": " + what;
 }
@@ -393,34 +409,19 @@ std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message)
     // device can block or act; opening without blocking and checking the
     // opened file again closes the gap between the two.
     struct stat info {};
-    int fd = -1;
-    for (int look = 0; look < 2; ++look) {
-        if ((look == 0 ? ::stat(path.c_str(), &info) : ::fstat(fd, &info)) != 0) {
-            message = "cannot open " + path.string() + ": " + reason(errno);
-            return nullptr;
-        }
-        const char* notAFile = S_ISDIR(info.st_mode) ? "it is a folder, not a file"
-                               : S_ISFIFO(info.st_mode) ? "it is a named pipe (FIFO), not a regular file"
-                               : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)
-                                   ? "it is a device, not a regular file"
-                               : S_ISSOCK(info.st_mode) ? "it is a socket, not a regular file"
-                               : !S_ISREG(info.st_mode) ? "it is not a regular file"
-                                                        : nullptr;
-        if (notAFile) {
-            if (fd >= 0)
-                ::close(fd);
-            message = inputMessage(path, notAFile);
-            return nullptr;
-        }
-        if (look == 0) {
-            fd = retryingOpen(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
-            if (fd < 0) {
-                message = "cannot open " + path.string() + ": " + reason(errno);
-                return nullptr;
-            }
-        }
-    }
-    input->m_fd = fd;
+    const auto refused = [&](const std::string& what) {
+        message = what;
+        return nullptr;
+    };
+    if (::stat(path.c_str(), &info) != 0)
+        return refused("cannot open " + path.string() + ": " + reason(errno));
+    if (const char* notAFile = notARegularFile(info.st_mode))
+        return refused(inputMessage(path, notAFile));
+    input->m_fd = retryingOpen(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (input->m_fd < 0 || ::fstat(input->m_fd, &info) != 0)
+        return refused("cannot open " + path.string() + ": " + reason(errno));
+    if (const char* notAFile = notARegularFile(info.st_mode))
+        return refused(inputMessage(path, notAFile));
     input->m_size = std::uint64_t(info.st_size);
 #endif
     if (input->m_size > maxInputSize) {
@@ -488,10 +489,6 @@ bool writeFileAtomically(const fs::path& target, const Producer& produce, std::s
     if (const int e = out.syncFolder())
         return failedAfter("sync the folder of", e);
     return true;
-}
-
-bool isTemporaryName(const std::string& name) {
-    return pidOfTemporary(name).has_value();
 }
 
 void removeStaleTemporaries(const fs::path& folder) {

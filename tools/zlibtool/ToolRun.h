@@ -91,12 +91,9 @@ using Producer = std::function<Error(const Sink&)>;
 bool writeFileAtomically(const std::filesystem::path& target, const Producer& produce, std::string& message,
                          const FaultInjection& fault = {});
 
-// Whether a file name is one of the short temporary names the writer uses
-// where a file cannot be written without a name (".zt<pid>-<n>.tmp").
-bool isTemporaryName(const std::string& name);
-
 // Removes the temporary files that earlier, killed runs left in `folder`:
-// only names of the writer's own pattern whose process has ended.
+// only names of the writer's own pattern (".zt<pid>-<n>.tmp", used where a
+// file cannot be written without a name) whose process has ended.
 void removeStaleTemporaries(const std::filesystem::path& folder);
 
 // The whole program; `args` without the program name. Messages go to `err`.
