@@ -181,7 +181,20 @@ QString durableTemporaryPath(const QString& target) {
         .filePath(QStringLiteral(".vestrel-save-%1.tmp").arg(QString::fromLatin1(digest)));
 }
 
-DurableResult replaceFileDurably(const QString& target, QByteArrayView bytes, FileCalls& calls) {
+namespace {
+
+// A symbolic link keeps pointing where it did: the file it names is replaced.
+QString resolvedTarget(const QString& path) {
+    QFileInfo info(path);
+    for (int hops = 0; info.isSymLink() && hops < 40; ++hops)
+        info.setFile(info.symLinkTarget());
+    return info.filePath();
+}
+
+} // namespace
+
+DurableResult replaceFileDurably(const QString& requested, QByteArrayView bytes, FileCalls& calls) {
+    const QString target = resolvedTarget(requested);
     const QString temporary = durableTemporaryPath(target);
     const auto failure = [](DurableStep step, int error) {
         return DurableResult{step, error, qt_error_string(error), false};

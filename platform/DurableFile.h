@@ -62,7 +62,8 @@ struct DurableResult {
 // enough for any name the file system accepts for the target.
 QString durableTemporaryPath(const QString& target);
 
-// Writes bytes to target as described above. A temporary file left by an
+// Writes bytes to target as described above; when target is a symbolic link,
+// the file it points to is replaced. A temporary file left by an
 // earlier replace of the same target (one that was killed) is removed first;
 // on failure the temporary file is removed and the target keeps its old
 // bytes (unless `replaced` says otherwise).

@@ -44,6 +44,13 @@ private slots:
         QCOMPARE(everyEntry(dir.path()), QStringList{"unnamed_1964.bin"});
         QCOMPARE(QFile::permissions(target) & 0x7077, // owner, group and others, not "user"
                  QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        // Through a symbolic link, the file it names is replaced; the link stays.
+        const QString link = dir.filePath("link.bin");
+        QVERIFY(QFile::link(target, link));
+        QVERIFY(replaceFileDurably(link, "linked").ok());
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(readAll(target), QByteArray("linked"));
+        QVERIFY(QFile::remove(link));
         // A new file, and one whose name is as long as the file system allows.
         for (const QString& name : {QStringLiteral("fresh.bin"), QString(255, u'x')}) {
             QVERIFY2(replaceFileDurably(dir.filePath(name), "new").ok(), qPrintable(name));
