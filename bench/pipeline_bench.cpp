@@ -45,11 +45,11 @@ private:
 class StampingRunner final : public ProcessRunner {
 public:
     explicit StampingRunner(Stamps& stamps) : m_stamps(stamps) {}
-    int runAndWait(const QString& program, const QStringList& arguments) override {
+    ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         const auto started = Clock::now();
-        const int code = defaultPlatform().processes->runAndWait(program, arguments);
+        ProcessOutcome outcome = defaultPlatform().processes->runAndWait(program, arguments);
         m_stamps.runs.emplace_back(started, Clock::now());
-        return code;
+        return outcome;
     }
 
 private:
