@@ -1,11 +1,14 @@
 #include "platform/Platform.h"
 
+#include "platform/DurableFile.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
@@ -66,19 +69,37 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
+        if (const QString typed = typedName(dialog); !typed.isEmpty())
+            return QDir::toNativeSeparators(dialog.directory().absoluteFilePath(typed));
         return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+
+private:
+    // Qt's chooser reads double quotes in a typed name as a list of quoted
+    // names ("a" "b"), so that my "best".bin would come back as the file
+    // best; one file is chosen here, so a typed name holding a quote is taken
+    // as it stands and reaches the caller's own check. A name that is one
+    // quoted name as a whole is left to Qt, which reads it right.
+    static QString typedName(const QFileDialog& dialog) {
+        const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!edit)
+            return {};
+        const QString text = edit->text();
+        const bool oneQuotedName =
+            text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"') && text.count(u'"') == 2;
+        return text.contains(u'"') && !oneQuotedName ? text : QString();
     }
 };
 
 class QtProcessRunner final : public ProcessRunner {
 public:
-    int runAndWait(const QString& program, const QStringList& arguments) override {
+    ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         if (!QFileInfo(program).isFile())
-            return -1;
+            return {};
         QProcess process;
         process.setProgram(program);
         process.setArguments(arguments);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_WIN
@@ -86,10 +107,20 @@ public:
             args->flags |= 0x08000000; /* CREATE_NO_WINDOW */
         });
 #endif
+        // Only the end of the error output is kept: a reason is one line, and
+        // a misbehaving program must not fill the memory.
+        constexpr qsizetype keptErrorOutput = 4096;
+        QByteArray errorOutput;
+        const auto collect = [&] {
+            errorOutput += process.readAllStandardError();
+            if (errorOutput.size() > keptErrorOutput)
+                errorOutput = errorOutput.right(keptErrorOutput);
+        };
         // Wait on the process itself inside a local event loop, so that the
         // window keeps painting and the call returns as soon as the tool ends.
         QEventLoop loop;
         bool failedToStart = false;
+        QObject::connect(&process, &QProcess::readyReadStandardError, &loop, collect);
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
         QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart) {
@@ -105,9 +136,15 @@ public:
         // program has reported nothing yet and must not be killed mid-write.
         if (!failedToStart && process.state() != QProcess::NotRunning)
             process.waitForFinished(-1);
-        if (failedToStart || process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return process.exitCode();
+        if (failedToStart)
+            return {};
+        collect();
+        ProcessOutcome outcome;
+        outcome.end = process.exitStatus() == QProcess::NormalExit ? ProcessOutcome::End::Exited
+                                                                   : ProcessOutcome::End::Crashed;
+        outcome.exitCode = outcome.end == ProcessOutcome::End::Exited ? process.exitCode() : -1;
+        outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+        return outcome;
     }
 };
 
@@ -201,6 +238,7 @@ Platform& defaultPlatform() {
     static QtShell shell;
     static QtSoundPlayer sound;
     static QtPointerProbe pointer;
-    static Platform platform{&messages, &fileDialog, &processes, &shell, &sound, &pointer};
+    static Platform platform{&messages, &fileDialog, &processes,        &shell,
+                             &sound,    &pointer,    &systemFileCalls()};
     return platform;
 }

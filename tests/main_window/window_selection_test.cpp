@@ -343,7 +343,7 @@ private slots:
         h.clickRow(2);
         const QString bad = h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file");
         h.open(bad);
-        QCOMPARE(h.messages().back().text, QStringLiteral("Wystąpił błąd"));
+        QVERIFY(h.messages().back().text.startsWith(QStringLiteral("Wystąpił błąd")));
         QCOMPARE(h.window->ListCount(), 0);
         QVERIFY(!h.action("MnuSaveFile")->isEnabled());
         for (int index : {0, 1, 2, 3, 5})

@@ -94,6 +94,15 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     QCOMPARE(process.Run_Process(R"("/no/such/folder/zlibtool" "x" -d)", 0), -1);
     // A program killed by a signal has no exit code to report as a success.
     QCOMPARE(process.Run_Process(R"("/bin/sh" -c "kill -9 $$")", 0), -1);
+    QCOMPARE(process.run(R"("/bin/sh" -c "kill -9 $$")").end, ProcessOutcome::End::Crashed);
+    QCOMPARE(process.run(R"("/no/such/folder/zlibtool" "x" -d)").end, ProcessOutcome::End::NotStarted);
+    // The program's error output comes back with its exit code; only its
+    // end is kept when there is a lot of it.
+    const ProcessOutcome failed = process.run(
+        R"("/bin/sh" -c "head -c 100000 /dev/zero | tr '\0' x >&2; echo >&2; echo 'zlibtool: no room' >&2; exit 3")");
+    QCOMPARE(failed.code(), 3);
+    QVERIFY(failed.errorOutput.endsWith("zlibtool: no room\n"));
+    QVERIFY(failed.errorOutput.size() <= 4096);
 
     // Arguments reach the program as they are: nothing is run by a shell.
     QTemporaryDir dir;
