@@ -154,9 +154,17 @@ void PictureBox::paintEvent(QPaintEvent* event) {
         painter.begin(this);
     }
     if (hasFocus()) {
-        // The focus shows as a dotted frame just inside the picture.
+        // The focus shows as a dotted frame just inside what shows of the
+        // picture: its container may cut it, and controls on top hide its top.
+        QRect shown = rect();
+        if (const QWidget* container = parentWidget()) {
+            shown &= container->rect().translated(-pos());
+            for (const QWidget* other : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (other != this && other->isVisible() && other->geometry().contains(geometry().topLeft()))
+                    shown.setTop(std::max(shown.top(), other->geometry().bottom() + 1 - y()));
+        }
         painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
-        painter.drawRect(rect().adjusted(1, 1, -2, -2));
+        painter.drawRect(shown.adjusted(1, 1, -2, -2));
     }
 }
 

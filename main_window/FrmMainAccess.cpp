@@ -4,6 +4,8 @@
 #include "main_window/FrameBox.h"
 #include "main_window/FrmMain.h"
 
+#include <QApplication>
+#include <QFocusFrame>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -40,6 +42,14 @@ void FrmMain::setUpKeyboardAndReaders() {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     m_listView->installEventFilter(this);
+
+    // An empty list or one without a current line shows no focus of its
+    // own: a frame round it does.
+    auto* listFocus = new QFocusFrame(m_listView);
+    listFocus->setWidget(m_listView);
+    listFocus->setVisible(m_listView->hasFocus());
+    connect(qApp, &QApplication::focusChanged, listFocus,
+            [this, listFocus](QWidget*, QWidget* now) { listFocus->setVisible(now == m_listView); });
 
     // The menus' captions carry no access keys: F10 opens the menu bar, as on
     // the desktops Vestrel runs on.

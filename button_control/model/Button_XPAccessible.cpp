@@ -34,7 +34,8 @@ QString Button_XPAccessible::text(QAccessible::Text t) const {
     if (t == QAccessible::Name && button()->accessibleName().isEmpty())
         return StripAccessKeyPrefixes(button()->Caption()).text;
     if (t == QAccessible::Accelerator && !button()->AccessKey().isNull())
-        return QKeySequence(Qt::ALT).toString(QKeySequence::NativeText) + button()->AccessKey().toUpper();
+        return QKeySequence(Qt::ALT | Qt::Key(button()->AccessKey().toUpper().unicode()))
+            .toString(QKeySequence::NativeText);
     return QAccessibleWidget::text(t);
 }
 

@@ -5,6 +5,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QFocusFrame>
 #include <QMenuBar>
 #include <QTimer>
 
@@ -91,6 +92,11 @@ private slots:
         QCOMPARE(h.messages().size(), std::size_t{1});
         QCOMPARE(h.messages().front().text, QStringLiteral("Save File"));
         QCOMPARE(h.readGameFile(game).Count(), 2);
+
+        // An access key is no part of the name; it is the button's accelerator.
+        save->setCaption(QStringLiteral("&Save"));
+        QCOMPARE(saveFace->text(QAccessible::Name), QStringLiteral("Save"));
+        QCOMPARE(saveFace->text(QAccessible::Accelerator), QStringLiteral("Alt+S"));
     }
 
     void tabVisitsTheControlsInReadingOrder() {
@@ -108,6 +114,11 @@ private slots:
             visited << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
         }
         QCOMPARE(visited, expected);
+        // The list shows its focus with a frame even when it has no lines.
+        auto* listFocus = h.window->findChild<QFocusFrame*>();
+        QVERIFY(listFocus && listFocus->isVisible());
+        QTest::keyClick(h.list(), Qt::Key_Tab);
+        QVERIFY(!listFocus->isVisible());
     }
 
     // The commands that are otherwise mouse-only: the menus from F10, the
