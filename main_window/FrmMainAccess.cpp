@@ -48,8 +48,10 @@ void FrmMain::setUpKeyboardAndReaders() {
     auto* listFocus = new QFocusFrame(m_listView);
     listFocus->setWidget(m_listView);
     listFocus->setVisible(m_listView->hasFocus());
+    // Focus also moves while the window is taken down: only the list's
+    // address is compared, nothing of the window is read.
     connect(qApp, &QApplication::focusChanged, listFocus,
-            [this, listFocus](QWidget*, QWidget* now) { listFocus->setVisible(now == m_listView); });
+            [list = m_listView, listFocus](QWidget*, QWidget* now) { listFocus->setVisible(now == list); });
 
     // The menus' captions carry no access keys: F10 opens the menu bar, as on
     // the desktops Vestrel runs on.
