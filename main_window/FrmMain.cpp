@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
@@ -118,6 +119,7 @@ FrmMain::FrmMain(Platform& platform, const QString& appPath, QWidget* parent)
     setFont(windowFont());
     buildControls();
     buildMenus();
+    setUpKeyboardAndReaders();
     // The controls have fixed places: the window keeps the size they need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -179,7 +181,7 @@ void FrmMain::buildControls() {
     m_image1 = new PictureBox(picture1);
     m_image1->setObjectName(QStringLiteral("Image1"));
     m_image1->setGeometry(64, 200, Artwork::pictureSize.width(), Artwork::pictureSize.height());
-    m_image1->setPixmap(Artwork::ballPicture());
+    m_image1->setArtwork(&Artwork::ballPicture);
     connect(m_image1, &PictureBox::clicked, this, [this] { Image1_Click(); });
 
     createButtons(picture1, frame4);
@@ -262,6 +264,7 @@ void FrmMain::setLabelCaption(QLabel* label, const QString& caption) {
         return;
     label->setText(caption);
     label->adjustSize();
+    describeBoxOf(label);
 }
 
 int FrmMain::ListIndex() const {
@@ -490,5 +493,11 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_textID && event->type() == QEvent::MouseButtonPress)
         TextID_Click();
+    // The menu key asks the list for what a right click shows.
+    if (watched == m_listView && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        List1_MouseDown(2, Qt::NoModifier, 0, 0);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }
