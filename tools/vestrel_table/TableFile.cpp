@@ -1,11 +1,11 @@
 #include "tools/vestrel_table/TableFile.h"
 
 #include "ball_table/BallFile.h"
+#include "platform/DurableFile.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <span>
 
@@ -51,6 +51,12 @@ bool looksLikeTable(const QByteArray& bytes) {
     // Data_Size is the one field that varies.
     actual.replace(12, 4, expected.mid(12, 4));
     return actual == expected;
+}
+
+// A table whose header is damaged past its signatures: read as a table, so
+// that the damage is reported as such rather than as a broken stream.
+bool startsLikeTable(const QByteArray& bytes) {
+    return bytes.size() >= BallFile::headerSize && bytes.startsWith(BallFile::header(1).left(12));
 }
 
 } // namespace
@@ -109,7 +115,10 @@ UnpackOutcome unpackFile(const QString& path) {
                 return true;
             },
             zlibtool::maxDecompressedSize, &unpacked.form);
-        if (error != zlibtool::Error::None) {
+        if (error != zlibtool::Error::None && startsLikeTable(*bytes)) {
+            unpacked = Unpacked{};
+            unpacked.table = std::move(*bytes);
+        } else if (error != zlibtool::Error::None) {
             outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file (%2)")
                                 .arg(path, describeZlib(error));
             return outcome;
@@ -179,24 +188,8 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
 }
 
 QString replaceFile(const QString& path, const QByteArray& bytes) {
-    // QSaveFile writes beside the target and renames over it on commit, after
-    // syncing; it also commits after a failed write, hence each check here.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return QStringLiteral("%1: cannot create the temporary file: %2").arg(path, file.errorString());
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("%1: cannot write: %2").arg(path, reason);
-    }
-    if (!file.flush() || file.error() != QFileDevice::NoError) {
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        return QStringLiteral("%1: cannot write: %2").arg(path, reason);
-    }
-    if (!file.commit())
-        return QStringLiteral("%1: cannot replace the file: %2").arg(path, file.errorString());
-    return QString();
+    const DurableResult result = replaceFileDurably(path, bytes);
+    return result.ok() ? QString() : path + QStringLiteral(": ") + result.describe();
 }
 
 } // namespace vestrel_table
