@@ -84,9 +84,9 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error) {
         *error = QStringLiteral("%1: cannot open: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    // Read to the end under the bound, in case the file grew since its size
-    // was taken.
-    QByteArray bytes = file.read(qint64(zlibtool::maxInputSize) + 1);
+    // Checked again after reading, in case the file grew since its size was
+    // taken.
+    QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return std::nullopt;

@@ -9,7 +9,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
-#include <QSet>
 #include <QStringDecoder>
 
 #include <csv.h>
@@ -65,21 +64,6 @@ const QLocale& fileLocale() {
     return locale;
 }
 
-struct CsvState {
-    std::vector<QByteArray> fields;
-    std::vector<std::vector<QByteArray>> records;
-};
-
-void onField(void* data, std::size_t size, void* state) {
-    static_cast<CsvState*>(state)->fields.emplace_back(static_cast<const char*>(data), qsizetype(size));
-}
-
-void onRecordEnd(int, void* state) {
-    auto* s = static_cast<CsvState*>(state);
-    s->records.push_back(std::move(s->fields));
-    s->fields.clear();
-}
-
 // Blanks around an unquoted field belong to it: a name may start with one.
 int noSpace(unsigned char) {
     return 0;
@@ -97,12 +81,126 @@ struct CsvParser {
     CsvParser& operator=(const CsvParser&) = delete;
 };
 
-std::optional<QString> utf8(const QByteArray& bytes) {
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder(bytes);
-    if (decoder.hasError())
+// A number field: plain integers directly, anything else as the fixed
+// notation reads it. Blank gives nullopt; `bad` tells a blank from junk.
+std::optional<double> fileNumber(QByteArrayView text, bool* bad) {
+    *bad = false;
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text[0] == '-';
+    if (negative || (!text.isEmpty() && text[0] == '+'))
+        ++i;
+    if (text.size() > i && text.size() - i <= 9) {
+        double value = 0;
+        qsizetype k = i;
+        for (; k < text.size() && text[k] >= '0' && text[k] <= '9'; ++k)
+            value = value * 10 + (text[k] - '0');
+        if (k == text.size())
+            return negative ? -value : value;
+    }
+    const QString value = QString::fromUtf8(text);
+    if (value.trimmed().isEmpty())
         return std::nullopt;
-    return text;
+    const std::optional<double> number = readLocaleNumber(value, fileLocale());
+    *bad = !number;
+    return number;
+}
+
+// Rows are taken as the parser completes them, so that no copy of the
+// whole text's fields is ever held.
+struct CsvReader {
+    ParsedText parsed;
+    int record = 0; // records completed, the header included
+    std::size_t field = 0;
+    std::vector<QByteArray> header;
+    std::vector<int> columnOf; // for each field of a row, its column or -1
+    bool headerBad = false;
+    TextRow row;
+    bool rowGood = true;
+
+    int rowNumber() const { return record + 1; }
+
+    void take(QByteArrayView text) {
+        const std::size_t index = field++;
+        if (record == 0) {
+            header.emplace_back(text.toByteArray());
+            return;
+        }
+        if (headerBad || index >= columnOf.size())
+            return;
+        const int column = columnOf[index];
+        if (column != Name) {
+            bool bad = false;
+            row.numbers[std::size_t(column)] = fileNumber(text, &bad);
+            if (bad) {
+                parsed.errors.push_back(
+                    {rowNumber(), columnName(Column(column)),
+                     text.isValidUtf8() ? QStringLiteral("not a number: \"%1\"").arg(QString::fromUtf8(text))
+                                        : QStringLiteral("not UTF-8 text")});
+                rowGood = false;
+            }
+            return;
+        }
+        if (!text.isValidUtf8()) {
+            parsed.errors.push_back(
+                {rowNumber(), columnName(Column(column)), QStringLiteral("not UTF-8 text")});
+            rowGood = false;
+            return;
+        }
+        row.name = QString::fromUtf8(text);
+    }
+
+    void endRecord() {
+        if (record == 0) {
+            readHeader();
+        } else if (!headerBad) {
+            if (field != header.size()) {
+                parsed.errors.push_back(
+                    {rowNumber(),
+                     {},
+                     QStringLiteral("%1 fields where the header has %2").arg(field).arg(header.size())});
+            } else if (rowGood) {
+                row.row = rowNumber();
+                parsed.rows.push_back(std::move(row));
+            }
+        }
+        row = TextRow{};
+        rowGood = true;
+        field = 0;
+        ++record;
+    }
+
+    // The header names the columns; their order is free.
+    void readHeader() {
+        std::array<bool, ColumnCount> given{};
+        for (const QByteArray& raw : header) {
+            const QByteArray name = raw.trimmed();
+            const auto found = std::find_if(columnNames.begin(), columnNames.end(),
+                                            [&](const char* known) { return name == known; });
+            if (found == columnNames.end()) {
+                parsed.errors.push_back({1, QString::fromUtf8(name), QStringLiteral("unknown column")});
+                columnOf.push_back(-1);
+                continue;
+            }
+            const auto column = std::size_t(found - columnNames.begin());
+            if (given[column])
+                parsed.errors.push_back({1, QString::fromUtf8(name), QStringLiteral("column given twice")});
+            given[column] = true;
+            columnOf.push_back(int(column));
+        }
+        for (int c = 0; c < ColumnCount; ++c)
+            if (!given[std::size_t(c)])
+                parsed.errors.push_back(
+                    {1, columnName(Column(c)), QStringLiteral("column missing from the header")});
+        headerBad = !parsed.errors.empty();
+    }
+};
+
+void onField(void* data, std::size_t size, void* reader) {
+    static_cast<CsvReader*>(reader)->take(QByteArrayView(static_cast<const char*>(data), qsizetype(size)));
+}
+
+void onRecordEnd(int, void* reader) {
+    static_cast<CsvReader*>(reader)->endRecord();
 }
 
 } // namespace
@@ -147,93 +245,28 @@ QByteArray exportJson(const QByteArray& records) {
 }
 
 ParsedText parseCsv(QByteArrayView text) {
-    ParsedText parsed;
     if (text.startsWith("\xEF\xBB\xBF"))
         text = text.sliced(3);
     CsvParser csv;
-    if (!csv.ready) {
-        parsed.errors.push_back({0, {}, QStringLiteral("out of memory")});
-        return parsed;
-    }
+    if (!csv.ready)
+        return {{}, {{0, {}, QStringLiteral("out of memory")}}};
     csv_set_space_func(&csv.parser, noSpace);
-    CsvState state;
+    CsvReader reader;
+    reader.parsed.rows.reserve(text.size() / 32);
     const std::size_t used =
-        csv_parse(&csv.parser, text.data(), std::size_t(text.size()), onField, onRecordEnd, &state);
-    if (used != std::size_t(text.size()) || csv_fini(&csv.parser, onField, onRecordEnd, &state) != 0) {
-        parsed.errors.push_back({int(state.records.size()) + 1,
-                                 {},
-                                 QStringLiteral("not CSV: %1 (a quote that is not closed or a stray quote "
-                                                "inside an unquoted field)")
-                                     .arg(QString::fromLatin1(csv_strerror(csv_error(&csv.parser))))});
-        return parsed;
+        csv_parse(&csv.parser, text.data(), std::size_t(text.size()), onField, onRecordEnd, &reader);
+    if (used != std::size_t(text.size()) || csv_fini(&csv.parser, onField, onRecordEnd, &reader) != 0) {
+        reader.parsed.errors.push_back({reader.rowNumber(),
+                                        {},
+                                        QStringLiteral("not CSV: %1 (a quote that is not closed or a stray "
+                                                       "quote inside an unquoted field)")
+                                            .arg(QString::fromLatin1(csv_strerror(csv_error(&csv.parser))))});
+        reader.parsed.rows.clear();
+        return std::move(reader.parsed);
     }
-    if (state.records.empty()) {
-        parsed.errors.push_back({1, {}, QStringLiteral("no header row")});
-        return parsed;
-    }
-
-    // The header names the columns; their order is free.
-    std::array<int, ColumnCount> where{};
-    where.fill(-1);
-    const std::vector<QByteArray>& header = state.records.front();
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        const QByteArray name = header[i].trimmed();
-        auto found = std::find_if(columnNames.begin(), columnNames.end(),
-                                  [&](const char* known) { return name == known; });
-        if (found == columnNames.end()) {
-            parsed.errors.push_back({1, QString::fromUtf8(name), QStringLiteral("unknown column")});
-            continue;
-        }
-        int& slot = where[std::size_t(found - columnNames.begin())];
-        if (slot >= 0)
-            parsed.errors.push_back({1, QString::fromUtf8(name), QStringLiteral("column given twice")});
-        slot = int(i);
-    }
-    for (int c = 0; c < ColumnCount; ++c)
-        if (where[std::size_t(c)] < 0)
-            parsed.errors.push_back(
-                {1, columnName(Column(c)), QStringLiteral("column missing from the header")});
-    if (!parsed.errors.empty())
-        return parsed;
-
-    for (std::size_t r = 1; r < state.records.size(); ++r) {
-        const std::vector<QByteArray>& fields = state.records[r];
-        const int rowNumber = int(r) + 1;
-        if (fields.size() != header.size()) {
-            parsed.errors.push_back(
-                {rowNumber,
-                 {},
-                 QStringLiteral("%1 fields where the header has %2").arg(fields.size()).arg(header.size())});
-            continue;
-        }
-        TextRow row;
-        row.row = rowNumber;
-        bool good = true;
-        for (int c = 0; c < ColumnCount; ++c) {
-            const QByteArray& raw = fields[std::size_t(where[std::size_t(c)])];
-            const std::optional<QString> value = utf8(raw);
-            if (!value) {
-                parsed.errors.push_back({rowNumber, columnName(Column(c)), QStringLiteral("not UTF-8 text")});
-                good = false;
-                continue;
-            }
-            if (c == Name) {
-                row.name = *value;
-                continue;
-            }
-            if (value->trimmed().isEmpty())
-                continue;
-            row.numbers[std::size_t(c)] = readLocaleNumber(*value, fileLocale());
-            if (!row.numbers[std::size_t(c)]) {
-                parsed.errors.push_back(
-                    {rowNumber, columnName(Column(c)), QStringLiteral("not a number: \"%1\"").arg(*value)});
-                good = false;
-            }
-        }
-        if (good)
-            parsed.rows.push_back(std::move(row));
-    }
-    return parsed;
+    if (reader.record == 0)
+        reader.parsed.errors.push_back({1, {}, QStringLiteral("no header row")});
+    return std::move(reader.parsed);
 }
 
 ParsedText parseJson(QByteArrayView text) {
@@ -298,6 +331,13 @@ ParsedText parseJson(QByteArrayView text) {
 std::optional<QString> nameProblem(const QString& name) {
     if (name.contains(QChar(u'\0')))
         return QStringLiteral("holds a NUL character, which ends a name in the file");
+    // The code page holds ASCII as it is: only the length can be wrong.
+    if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; }))
+        return name.size() > maxNameBytes
+                   ? std::optional(QStringLiteral("is %1 bytes long; a name holds at most %2")
+                                       .arg(name.size())
+                                       .arg(maxNameBytes))
+                   : std::nullopt;
     const QByteArray bytes = encodeWindows1250(name);
     if (decodeWindows1250(bytes) != name) {
         for (const QChar c : name)
@@ -324,7 +364,7 @@ BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsi
             {0, {}, QStringLiteral("%1 balls; a table holds at most %2").arg(total).arg(maxBallCount)});
 
     std::vector<qsizetype> order(rows.size(), -1); // file index for each row
-    QSet<qsizetype> seen;
+    std::vector<bool> seen(rows.size(), false);
     built.records.resize(qsizetype(rows.size()) * BallFile::recordSize);
     built.records.fill('\0');
     for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -342,11 +382,11 @@ BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsi
                 fail(Position, QStringLiteral("%1 is not a whole number from 1 to %2 (the number of balls)")
                                    .arg(*position)
                                    .arg(rows.size()));
-            } else if (seen.contains(qsizetype(*position) - 1)) {
+            } else if (seen[std::size_t(*position) - 1]) {
                 fail(Position, QStringLiteral("%1 is given twice").arg(*position));
             } else {
                 index = qsizetype(*position) - 1;
-                seen.insert(index);
+                seen[std::size_t(index)] = true;
             }
         }
         char* record = built.records.data() + index * BallFile::recordSize;
