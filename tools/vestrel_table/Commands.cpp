@@ -192,9 +192,15 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     const std::optional<TextFormat> format = formatFrom(parser.value(QStringLiteral("format")), textPath);
     if (!format)
         return usageError(output, QStringLiteral("say --format csv or json for %1").arg(textPath), "import");
-    auto table = load(path, output);
-    if (!table)
+    const ImportMode mode = parser.isSet(QStringLiteral("append")) ? ImportMode::Append : ImportMode::Replace;
+    // A table replaced as a whole needs only its form: its old balls are not
+    // kept, so a damaged table can be mended this way.
+    ReadOutcome read = mode == ImportMode::Append ? readTableFile(path) : readTableForm(path);
+    if (!read.table) {
+        fail(output, read.error);
         return failure;
+    }
+    TableFile* table = &*read.table;
     QString error;
     const std::optional<QByteArray> text = readBoundedFile(textPath, &error);
     if (!text) {
@@ -202,7 +208,6 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
         return failure;
     }
     const ParsedText parsed = *format == TextFormat::Csv ? parseCsv(*text) : parseJson(*text);
-    const ImportMode mode = parser.isSet(QStringLiteral("append")) ? ImportMode::Append : ImportMode::Replace;
     std::vector<RowError> errors = parsed.errors;
     BuiltRecords built = buildRecords(parsed.rows, mode, table->count());
     errors.insert(errors.end(), built.errors.begin(), built.errors.end());

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
 #include <span>
 
 namespace vestrel_table {
@@ -150,6 +151,34 @@ ReadOutcome readTableFile(const QString& path) {
     return outcome;
 }
 
+ReadOutcome readTableForm(const QString& path) {
+    ReadOutcome outcome;
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error);
+    if (!bytes)
+        return outcome;
+    TableFile table;
+    QByteArray start;
+    if (!looksLikeTable(*bytes)) {
+        // The stream is read through to check it, but only its start is kept.
+        table.compressed = true;
+        const zlibtool::Error error = zlibtool::decompressTo(
+            bytesOf(*bytes),
+            [&start](std::span<const unsigned char> piece) {
+                const auto wanted =
+                    std::min<qsizetype>(qsizetype(piece.size()), BallFile::headerSize - start.size());
+                start.append(reinterpret_cast<const char*>(piece.data()), std::max<qsizetype>(wanted, 0));
+                return true;
+            },
+            zlibtool::maxDecompressedSize, &table.form);
+        if (error != zlibtool::Error::None || !looksLikeTable(start)) {
+            outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file").arg(path);
+            return outcome;
+        }
+    }
+    outcome.table = std::move(table);
+    return outcome;
+}
+
 std::optional<QByteArray> tableBytes(const QByteArray& records) {
     return BallFile::fileBytes(records);
 }
@@ -170,18 +199,22 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
     const std::optional<zlibtool::Bytes> file = zlibtool::inForm(form.form, stream.data, tableBytes.size());
     if (!file)
         return QStringLiteral("%1: the table is too large for the container header").arg(path);
-    // What goes over the game file must read back as this very table.
+    // What goes over the game file must read back as this very table; it is
+    // compared piece by piece, so no second copy of the table is made.
     zlibtool::Form readBack;
-    QByteArray check;
-    check.reserve(tableBytes.size());
+    qsizetype compared = 0;
     const zlibtool::Error verify = zlibtool::decompressTo(
         *file,
-        [&check](std::span<const unsigned char> piece) {
-            check.append(reinterpret_cast<const char*>(piece.data()), qsizetype(piece.size()));
+        [&](std::span<const unsigned char> piece) {
+            const auto size = qsizetype(piece.size());
+            if (size > tableBytes.size() - compared ||
+                std::memcmp(piece.data(), tableBytes.constData() + compared, piece.size()) != 0)
+                return false;
+            compared += size;
             return true;
         },
         zlibtool::maxDecompressedSize, &readBack);
-    if (verify != zlibtool::Error::None || check != tableBytes || !(readBack == form.form))
+    if (verify != zlibtool::Error::None || compared != tableBytes.size() || !(readBack == form.form))
         return QStringLiteral("%1: the compressed table did not verify; the file is unchanged").arg(path);
     return replaceFile(
         path, QByteArray::fromRawData(reinterpret_cast<const char*>(file->data()), qsizetype(file->size())));

@@ -39,6 +39,10 @@ UnpackOutcome unpackFile(const QString& path);
 // Reads at most zlibtool::maxInputSize bytes: a larger file is refused
 // before any of it is read.
 ReadOutcome readTableFile(const QString& path);
+// Only the form of a file that holds a ball table (its header is a ball
+// file's), without keeping the table: for a table about to be replaced as a
+// whole, whose old balls need not load. `records` stays empty.
+ReadOutcome readTableForm(const QString& path);
 // Reads a whole file under the same bound; error text when it cannot.
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error);
 

@@ -64,10 +64,12 @@ private slots:
         const TableTool::Run exported = TableTool::run({"export", source, "--format", format, "-o", text});
         QVERIFY2(exported.code == 0, exported.err.constData());
 
-        // Imported into another file of the same form, the table becomes the
-        // exported one, in that form, byte for byte.
-        const QString target = write(dir, QStringLiteral("target.bin"),
-                                     TableTool::inForm(form, TableTool::table({{"Other", 9, 9, 9, 9}})));
+        // Imported into another file of the same form, even one whose table
+        // no longer loads, the table becomes the exported one, in that form,
+        // byte for byte.
+        const QString target =
+            write(dir, QStringLiteral("target.bin"),
+                  TableTool::inForm(form, TableTool::table({{QByteArray(64, 'N'), 9, 9, 9, 9}})));
         const TableTool::Run imported = TableTool::run({"import", target, text});
         QVERIFY2(imported.code == 0, imported.err.constData());
         QCOMPARE(BallFileBytes::readFile(target).toHex(), original.toHex());
@@ -245,6 +247,9 @@ private slots:
             << QStringList{"list", "missing.bin"} << 1 << "missing.bin: no such file";
         QTest::newRow("not a game file")
             << QStringList{"list", "junk.bin"} << 1 << "neither a ball table nor a compressed game file";
+        QTest::newRow("import over another compressed file")
+            << QStringList{"import", "other.zlib", "t.csv"} << 1
+            << "other.zlib: neither a ball table nor a compressed game file";
         QTest::newRow("no ball there")
             << QStringList{"set", "game.bin", "2", "id=5"} << 1 << "no ball at position 2 (the table has 1)";
         QTest::newRow("bad number") << QStringList{"set", "game.bin", "1", "mode=40000"} << 1
@@ -262,6 +267,8 @@ private slots:
         const QByteArray game = TableTool::table({{"One", 1}});
         write(dir, QStringLiteral("game.bin"), game);
         write(dir, QStringLiteral("junk.bin"), "not a ball file at all");
+        write(dir, QStringLiteral("other.zlib"), qCompress("not a ball file at all").mid(4));
+        write(dir, QStringLiteral("t.csv"), "position,id,producer,mode,pole,name\n1,1,5,1,0,A\n");
         QDir::setCurrent(dir.path());
         const TableTool::Run run = TableTool::run(arguments);
         QCOMPARE(run.code, code);
