@@ -1,6 +1,7 @@
 #include "ball_table/Baza.h"
 
 #include "ball_table/BallFile.h"
+#include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 
 #include <QFile>
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr qsizetype maxNameLength = 64;
-constexpr double highestNewId = 15000;
 
 // The file format ends a name at its first NUL and holds 64 characters.
 QString storableName(const QString& name) {
@@ -31,10 +31,10 @@ std::int16_t Baza::Dodaj_Nowy() {
     const std::optional<double> typed = readLocaleNumber(m_newIdText ? m_newIdText() : QString());
     if (!typed)
         return 0;
-    const double v = roundHalfEven(*typed - 1.0);
-    if (!(v >= 0 && v < highestNewId))
+    const std::optional<std::int16_t> newId = newBallId(*typed);
+    if (!newId)
         return 0;
-    const auto id = static_cast<std::int16_t>(v + 1);
+    const std::int16_t id = *newId;
     QByteArray record(BallFile::recordSize, '\0');
     BallFile::setField(record.data(), BallFile::Field::ID, id);
     m_records.append(record);

@@ -1,6 +1,7 @@
 #include "main_window/FrmMain.h"
 
 #include "ball_table/BallFile.h"
+#include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 #include "button_control/model/Button_XP.h"
 #include "main_window/Artwork.h"
@@ -99,13 +100,6 @@ public:
     }
 };
 
-QString listLine(int position, const QString& name) {
-    return QString::number(position) + QStringLiteral(" : ") + name;
-}
-
-// The list positions are 16-bit: the list holds at most this many balls.
-constexpr int maximumListItems = 32767;
-
 } // namespace
 
 FrmMain::FrmMain(Platform& platform, const QString& appPath, QWidget* parent)
@@ -158,7 +152,7 @@ void FrmMain::buildControls() {
     m_txt[0] = textBox(frameId, QStringLiteral("Txt0"), numberBox, Qt::AlignCenter);
     auto* frameName = frame(picture1, "Frame3_2", QStringLiteral("Name Ball"), {8, 56, 377, 41}, bold);
     m_txt[2] = textBox(frameName, QStringLiteral("Txt2"), {8, 16, 361, 21}, Qt::AlignLeft | Qt::AlignVCenter);
-    m_txt[2]->setMaxLength(63);
+    m_txt[2]->setMaxLength(maxNameBytes);
     m_txt[2]->setValidator(new StorableNameValidator(m_txt[2]));
 
     auto* frame8 = frame(picture1, "Frame8", QStringLiteral("Mode"), {8, 104, 305, 105}, bold);
@@ -361,15 +355,15 @@ void FrmMain::ADD_Click() {
     if (m_pipeline.busy())
         return;
     // Positions are 16-bit: a full list takes no further ball.
-    const std::int16_t added = m_listModel->count() < maximumListItems ? m_baza.Dodaj_Nowy() : 0;
+    const std::int16_t added = m_listModel->count() < maxBallCount ? m_baza.Dodaj_Nowy() : 0;
     if (added < 1) {
         showMessage(QStringLiteral("Add Function Error"), QStringLiteral("ID"), MessageIcon::Critical);
         return;
     }
     m_listModel->append(QString::number(added));
     setListIndex(m_listModel->count() - 1);
-    m_txt[1]->setText(QStringLiteral("5"));
-    m_txt[3]->setText(QStringLiteral("1"));
+    m_txt[1]->setText(QString::number(newBallProducer));
+    m_txt[3]->setText(QString::number(newBallMode));
 }
 
 void FrmMain::Cmd_Zapisz_Click() {
