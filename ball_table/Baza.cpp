@@ -103,30 +103,38 @@ bool Baza::Wczytaj(const QString& Str_Path) {
 }
 
 bool Baza::Zapisz(const QString& Str_Path) {
-    if (!m_loaded || Count() == 0)
+    const auto fail = [this](const QString& reason) {
+        m_saveError = reason;
         return false;
+    };
+    m_saveError.clear();
+    if (!m_loaded || Count() == 0)
+        return fail(QStringLiteral("there is no table to save"));
     const QString target = Str_Path.isEmpty() ? m_path : Str_Path;
     if (target.isEmpty())
-        return false;
+        return fail(QStringLiteral("no file to save to"));
     const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
     if (!dataSize)
-        return false;
+        return fail(QStringLiteral("the table has too many balls for the file format"));
 
     // The new file is written beside the target and takes its place only when
     // complete, so a failure leaves the previous file as it was. QSaveFile
     // commits even after a failed write or flush, hence the checks here.
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail(file.errorString());
     // The records are held in file form, each name cleared after its NUL, so
     // they go out as they are: a name nobody edited keeps every byte.
     const bool written =
         BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(reason);
     }
-    return file.commit();
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }
 
 bool Baza::File_Exists(const QString& Str_Path) {

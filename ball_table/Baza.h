@@ -41,6 +41,9 @@ public:
 
     bool Wczytaj(const QString& Str_Path);
     bool Zapisz(const QString& Str_Path);
+    // Why the last Zapisz returned false, in the system's words where it has
+    // them ("No space left on device"); empty after a successful one.
+    QString saveError() const { return m_saveError; }
     static bool File_Exists(const QString& Str_Path);
     std::int32_t Count() const;
 
@@ -61,5 +64,6 @@ private:
     QByteArray m_records;
     bool m_loaded = false;
     QString m_path;
+    QString m_saveError;
     TextSource m_newIdText;
 };

@@ -370,8 +370,14 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
         return SaveOutcome::Busy;
     BusyScope running(*this);
 
-    if (m_gameFile.isEmpty() || !m_table.Zapisz(QString())) {
+    if (m_gameFile.isEmpty()) {
         showError(QStringLiteral("Error"));
+        return SaveOutcome::Failed;
+    }
+    if (!m_table.Zapisz(QString())) {
+        showError(
+            QStringLiteral("Error\n\nThe table could not be written to \"%1\": %2\n\n\"%3\" was not changed.")
+                .arg(QDir::toNativeSeparators(m_table.Path()), m_table.saveError(), m_gameFile));
         return SaveOutcome::Failed;
     }
 

@@ -36,8 +36,10 @@ private slots:
         setrlimit(RLIMIT_FSIZE, &previous);
 
         QCOMPARE(h.messages().size(), std::size_t(2));
-        for (const ShownMessage& shown : h.messages())
+        for (const ShownMessage& shown : h.messages()) {
             QCOMPARE(shown.icon, MessageIcon::Critical);
+            QVERIFY2(shown.text.contains(QStringLiteral("File too large")), qPrintable(shown.text));
+        }
         QCOMPARE(BallFileBytes::readFile(game), before);
         QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
         QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
