@@ -142,20 +142,23 @@ QString decodeWindows1250(QByteArrayView bytes) {
 
 QByteArray encodeWindows1250(QStringView text) {
     const EncodeMap& map = encodeMap();
-    QByteArray bytes;
-    bytes.reserve(text.size());
+    // One byte per character at most: written in place, then cut to size.
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    char* out = bytes.data();
+    qsizetype written = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t c = text[i].unicode();
         if (c < 0x100) {
-            bytes.append(map.latinKnown[c] ? static_cast<char>(map.latin[c]) : '?');
+            out[written++] = map.latinKnown[c] ? static_cast<char>(map.latin[c]) : '?';
             continue;
         }
         // A character outside the basic plane is one '?', not two.
         if (QChar::isHighSurrogate(c) && i + 1 < text.size() && QChar::isLowSurrogate(text[i + 1].unicode()))
             ++i;
         const auto found = map.others.constFind(c);
-        bytes.append(found != map.others.cend() ? static_cast<char>(*found) : '?');
+        out[written++] = found != map.others.cend() ? static_cast<char>(*found) : '?';
     }
+    bytes.truncate(written);
     return bytes;
 }
 

@@ -2,10 +2,11 @@
 // compressed game file, run in-process, against the floor of the same work
 // done with zlib alone. Export: read the game file, decompress it, write the
 // decompressed bytes with one plain call. Import: compress the table, write
-// the compressed bytes with one plain call. Target: each within 2x. Both
-// sides run alternately in the same iterations. Our writes replace their
-// file durably (synced); `synced_ratio` compares with a floor whose write is
-// synced the same way, to show what the sync alone costs.
+// the compressed bytes with one call and fdatasync them, since an import
+// replaces the game file durably and no import can be faster than a synced
+// write. Target: each within 2x. Both sides run alternately in the same
+// iterations. Export also reports `synced_ratio` against a synced floor, and
+// import `plain_ratio` against an unsynced one, to show what the sync costs.
 
 #include "ball_table/BallFile.h"
 #include "bench/FullBallTable.h"
@@ -19,6 +20,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include <unistd.h>
 
@@ -65,16 +67,19 @@ double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
 }
 
-void report(benchmark::State& state, double ours, double plain, double synced) {
-    const double ratio = ours / plain;
+// `floor` is what the ratio is taken against; `other` is the same floor with
+// the sync the other way round, reported under `otherName`.
+void report(benchmark::State& state, double ours, double floor, double other, const char* floorText,
+            const char* otherName) {
+    const double ratio = ours / floor;
     const double n = double(state.iterations());
-    state.counters["floor_ms"] = plain * 1e3 / n;
+    state.counters["floor_ms"] = floor * 1e3 / n;
     state.counters["ratio"] = ratio;
-    state.counters["synced_floor_ms"] = synced * 1e3 / n;
-    state.counters["synced_ratio"] = ours / synced;
-    char label[96];
-    std::snprintf(label, sizeof label, "%.2fx of zlib and one plain write (target <= %.0fx): %s", ratio,
-                  targetRatio, ratio <= targetRatio ? "ok" : "OVER");
+    state.counters[std::string(otherName) + "_floor_ms"] = other * 1e3 / n;
+    state.counters[std::string(otherName) + "_ratio"] = ours / other;
+    char label[112];
+    std::snprintf(label, sizeof label, "%.2fx of %s (target <= %.0fx): %s", ratio, floorText, targetRatio,
+                  ratio <= targetRatio ? "ok" : "OVER");
     state.SetLabel(label);
 }
 
@@ -106,7 +111,7 @@ void BM_TableExport(benchmark::State& state) {
         ours += seconds(t2 - t1);
         state.SetIterationTime(seconds(t2 - t1));
     }
-    report(state, ours, plain, synced);
+    report(state, ours, plain, synced, "zlib and one plain write", "synced");
 }
 
 void BM_TableImport(benchmark::State& state) {
@@ -137,7 +142,7 @@ void BM_TableImport(benchmark::State& state) {
     }
     if (Fixture::read(f.gamePath) != f.game)
         state.SkipWithError("the import changed the table");
-    report(state, ours, plain, synced);
+    report(state, ours, synced, plain, "zlib and one synced write", "plain");
 }
 
 } // namespace

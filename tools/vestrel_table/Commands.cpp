@@ -207,9 +207,14 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
         fail(output, error);
         return failure;
     }
-    const ParsedText parsed = *format == TextFormat::Csv ? parseCsv(*text) : parseJson(*text);
-    std::vector<RowError> errors = parsed.errors;
-    BuiltRecords built = buildRecords(parsed.rows, mode, table->count());
+    std::vector<RowError> errors;
+    BuiltRecords built;
+    {
+        // The rows as read are let go before the table is written.
+        const ParsedText parsed = *format == TextFormat::Csv ? parseCsv(*text) : parseJson(*text);
+        errors = parsed.errors;
+        built = buildRecords(parsed.rows, mode, table->count());
+    }
     errors.insert(errors.end(), built.errors.begin(), built.errors.end());
     std::stable_sort(errors.begin(), errors.end(),
                      [](const RowError& a, const RowError& b) { return a.row < b.row; });

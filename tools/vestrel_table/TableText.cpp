@@ -13,7 +13,9 @@
 
 #include <csv.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 
 namespace vestrel_table {
@@ -328,18 +330,33 @@ ParsedText parseJson(QByteArrayView text) {
     return parsed;
 }
 
-std::optional<QString> nameProblem(const QString& name) {
+namespace {
+
+// Writes the name into the record's name field as the code page holds it,
+// NUL-padded, or gives the reason it cannot be stored (the field is then left
+// as it was). The name is encoded once, for the check and the field alike.
+std::optional<QString> storeName(char* record, QStringView name) {
     if (name.contains(QChar(u'\0')))
         return QStringLiteral("holds a NUL character, which ends a name in the file");
+    const auto tooLong = [](qsizetype size) {
+        return QStringLiteral("is %1 bytes long; a name holds at most %2").arg(size).arg(maxNameBytes);
+    };
     // The code page holds ASCII as it is: only the length can be wrong.
-    if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; }))
-        return name.size() > maxNameBytes
-                   ? std::optional(QStringLiteral("is %1 bytes long; a name holds at most %2")
-                                       .arg(name.size())
-                                       .arg(maxNameBytes))
-                   : std::nullopt;
+    if (std::all_of(name.begin(), name.end(), [](QChar c) { return c.unicode() < 0x80; })) {
+        if (name.size() > maxNameBytes)
+            return tooLong(name.size());
+        for (qsizetype i = 0; i < name.size(); ++i)
+            record[i] = char(name[i].unicode());
+        std::memset(record + name.size(), 0, std::size_t(BallFile::nameSize - name.size()));
+        return std::nullopt;
+    }
     const QByteArray bytes = encodeWindows1250(name);
-    if (decodeWindows1250(bytes) != name) {
+    const CodePageTable& table = windows1250Table();
+    const bool held = bytes.size() == name.size() &&
+                      std::equal(bytes.begin(), bytes.end(), name.begin(), [&](char b, QChar c) {
+                          return table[static_cast<unsigned char>(b)] == c.unicode();
+                      });
+    if (!held) {
         for (const QChar c : name)
             if (decodeWindows1250(encodeWindows1250(QStringView(&c, 1))) != QString(c))
                 return QStringLiteral("holds U+%1, which the code page cannot hold")
@@ -347,10 +364,17 @@ std::optional<QString> nameProblem(const QString& name) {
         return QStringLiteral("holds characters the code page cannot hold");
     }
     if (bytes.size() > maxNameBytes)
-        return QStringLiteral("is %1 bytes long; a name holds at most %2")
-            .arg(bytes.size())
-            .arg(maxNameBytes);
+        return tooLong(bytes.size());
+    std::memcpy(record, bytes.constData(), std::size_t(bytes.size()));
+    std::memset(record + bytes.size(), 0, std::size_t(BallFile::nameSize - bytes.size()));
     return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> nameProblem(const QString& name) {
+    std::array<char, BallFile::recordSize> scratch{};
+    return storeName(scratch.data(), name);
 }
 
 BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsizetype existing) {
@@ -423,10 +447,8 @@ BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsi
             }
         }
 
-        if (const auto problem = nameProblem(row.name))
+        if (const auto problem = storeName(record, row.name))
             fail(Name, *problem);
-        else
-            BallFile::setName(record, row.name);
     }
     if (!built.errors.empty())
         built.records.clear();
