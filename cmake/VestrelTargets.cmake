@@ -1,3 +1,16 @@
+# How test programs see the build: on Linux, widget tests run on Qt's
+# offscreen platform. A Windows build's static Qt has only its windows
+# platform, and under wine the folders are named by wine's drive for "/".
+if(WIN32 AND CMAKE_CROSSCOMPILING)
+    set(VESTREL_TEST_QPA windows)
+    set(VESTREL_TEST_BUILD_DIR Z:${CMAKE_BINARY_DIR})
+    set(VESTREL_TEST_SOURCE_DIR Z:${PROJECT_SOURCE_DIR})
+else()
+    set(VESTREL_TEST_QPA offscreen)
+    set(VESTREL_TEST_BUILD_DIR ${CMAKE_BINARY_DIR})
+    set(VESTREL_TEST_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+endif()
+
 # One static library per source folder, made of every source file in it, so
 # that adding a file to a folder needs no edit here.
 function(vestrel_folder_library name)
@@ -31,7 +44,7 @@ function(vestrel_folder_tests)
         set_target_properties(${test_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
         add_test(NAME ${test_name} COMMAND ${test_name})
         set_tests_properties(${test_name} PROPERTIES
-            ENVIRONMENT "QT_QPA_PLATFORM=offscreen;VESTREL_BUILD_DIR=${CMAKE_BINARY_DIR};VESTREL_SOURCE_DIR=${PROJECT_SOURCE_DIR}"
+            ENVIRONMENT "QT_QPA_PLATFORM=${VESTREL_TEST_QPA};VESTREL_BUILD_DIR=${VESTREL_TEST_BUILD_DIR};VESTREL_SOURCE_DIR=${VESTREL_TEST_SOURCE_DIR}"
             TIMEOUT 300)
     endforeach()
 endfunction()
