@@ -13,6 +13,10 @@
 
 #ifdef VESTREL_HAVE_MULTIMEDIA
 #include <QSoundEffect>
+#elif defined(Q_OS_WIN)
+#include <QtCore/qt_windows.h>
+
+#include <mmsystem.h>
 #endif
 
 namespace {
@@ -133,6 +137,12 @@ public:
         m_effect->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
         m_effect->play();
         return true;
+#elif defined(Q_OS_WIN)
+        // Without Qt Multimedia, the system's own player; an asynchronous
+        // sound replaces the one still playing, as the buttons expect.
+        const QString native = QDir::toNativeSeparators(file.absoluteFilePath());
+        return PlaySoundW(reinterpret_cast<const wchar_t*>(native.utf16()), nullptr,
+                          SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
 #else
         return false;
 #endif
