@@ -5,6 +5,9 @@
 #include <QApplication>
 
 int main(int argc, char** argv) {
+    // Before anything starts a thread or writes a file: a file-size limit
+    // must fail a write, never end the program holding the user's edits.
+    ignoreFileSizeSignal();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vestrel"));
     FrmMain window(defaultPlatform(), GameFilePipeline::applicationPath());

@@ -6,7 +6,6 @@
 #include <QtEndian>
 
 #include <algorithm>
-#include <array>
 #include <cstring>
 #include <limits>
 
@@ -19,18 +18,6 @@ constexpr int dataSizeField = 3;
 
 std::int32_t int32At(const char* p) {
     return qFromLittleEndian<std::int32_t>(p);
-}
-
-// What each byte of a name becomes when read as text and written back.
-const std::array<char, 256>& savedByte() {
-    static const std::array<char, 256> table = [] {
-        std::array<char, 256> t{};
-        const CodePageTable& page = windows1250Table();
-        for (unsigned byte = 0; byte < 256; ++byte)
-            t[byte] = page[byte] == u'\uFFFD' ? '?' : static_cast<char>(byte);
-        return t;
-    }();
-    return table;
 }
 
 } // namespace
@@ -109,6 +96,12 @@ void setName(char* record, QStringView text) {
     std::memset(record + length, 0, nameSize - length);
 }
 
+QString storableText(QStringView text) {
+    QString kept = representableInWindows1250(text);
+    kept.replace(QChar(u'\0'), u'?');
+    return kept;
+}
+
 std::optional<QByteArray> fileBytes(const QByteArray& records) {
     const qint64 count = records.size() / recordSize;
     const std::optional<std::int32_t> dataSize = dataSizeFor(count);
@@ -117,12 +110,9 @@ std::optional<QByteArray> fileBytes(const QByteArray& records) {
     QByteArray bytes = header(*dataSize);
     bytes.append(records);
     char* p = bytes.data();
-    const std::array<char, 256>& saved = savedByte();
     for (char* record = p + headerSize; record < p + bytes.size(); record += recordSize) {
         const void* nul = std::memchr(record, 0, nameSize);
         const qsizetype length = nul ? static_cast<const char*>(nul) - record : nameSize - 1;
-        for (qsizetype i = 0; i < length; ++i)
-            record[i] = saved[static_cast<unsigned char>(record[i])];
         std::memset(record + length, 0, nameSize - length);
     }
     return bytes;
@@ -134,28 +124,6 @@ QByteArray header(std::int32_t dataSize) {
         qToLittleEndian<std::int32_t>(f == dataSizeField ? dataSize : expectedHeader[f],
                                       bytes.data() + 4 * f);
     return bytes;
-}
-
-bool savedAsRead(const QByteArray& records) {
-    const std::array<char, 256>& saved = savedByte();
-    for (const char* record = records.constData(); record < records.constData() + records.size();
-         record += recordSize) {
-        // Most names are plain ASCII, which is always kept: look closer only
-        // at a name with a byte of 0x80 or more.
-        std::uint64_t high = 0;
-        for (qsizetype i = 0; i < nameSize; i += 8) {
-            std::uint64_t word;
-            std::memcpy(&word, record + i, 8);
-            high |= word;
-        }
-        if (!(high & 0x8080808080808080u))
-            continue;
-        for (qsizetype i = 0; i < nameSize && record[i] != 0; ++i) {
-            if (saved[static_cast<unsigned char>(record[i])] != record[i])
-                return false;
-        }
-    }
-    return true;
 }
 
 std::optional<QByteArray> encode(const QVector<Ball>& balls) {

@@ -56,19 +56,19 @@ void setField(char* record, Field which, std::int16_t value);
 QString name(const char* record);
 // Writes the name's first 63 characters, NUL-padded.
 void setName(char* record, QStringView name);
+// Text as a name field holds it, character for character: each character the
+// code page cannot represent, and NUL (which would end the name there),
+// becomes '?'. The length is left to the caller.
+QString storableText(QStringView text);
 
-// The whole file for these records (as `read` gives them): each name field
-// is cleared after its name, and bytes the code page does not define become
-// '?', exactly as if every name had been read as text and written back.
-// nullopt when there are too many records for Data_Size.
+// The whole file for these records: the header, then the records with each
+// name field cleared after its name. Every other byte is kept, so records as
+// `read` gives them come back byte for byte. nullopt when there are too many
+// records for Data_Size.
 std::optional<QByteArray> fileBytes(const QByteArray& records);
 
 // The 32-byte header for this Data_Size.
 QByteArray header(std::int32_t dataSize);
-
-// True when `fileBytes` would copy these records (as `read` and `setName`
-// leave them) unchanged: no name holds a byte the code page leaves undefined.
-bool savedAsRead(const QByteArray& records);
 
 // The whole file for these balls.
 std::optional<QByteArray> encode(const QVector<Ball>& balls);

@@ -1,6 +1,7 @@
 #include "ball_table/Baza.h"
 
 #include "ball_table/BallFile.h"
+#include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 
 #include <QFile>
@@ -10,7 +11,6 @@
 namespace {
 
 constexpr qsizetype maxNameLength = 64;
-constexpr double highestNewId = 15000;
 
 // The file format ends a name at its first NUL and holds 64 characters.
 QString storableName(const QString& name) {
@@ -31,10 +31,10 @@ std::int16_t Baza::Dodaj_Nowy() {
     const std::optional<double> typed = readLocaleNumber(m_newIdText ? m_newIdText() : QString());
     if (!typed)
         return 0;
-    const double v = roundHalfEven(*typed - 1.0);
-    if (!(v >= 0 && v < highestNewId))
+    const std::optional<std::int16_t> newId = newBallId(*typed);
+    if (!newId)
         return 0;
-    const auto id = static_cast<std::int16_t>(v + 1);
+    const std::int16_t id = *newId;
     QByteArray record(BallFile::recordSize, '\0');
     BallFile::setField(record.data(), BallFile::Field::ID, id);
     m_records.append(record);
@@ -47,12 +47,10 @@ bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa,
     if (p < 0)
         return false;
     char* record = m_records.data() + qint64(p) * BallFile::recordSize;
-    const QString name = storableName(Nazwa);
-    BallFile::setName(record, name);
+    BallFile::setName(record, storableName(Nazwa));
     BallFile::setField(record, BallFile::Field::ID, ID);
     BallFile::setField(record, BallFile::Field::Mode, Mode);
     BallFile::setField(record, BallFile::Field::Mode2, Mode2);
-    m_names.insert(p, name);
     return true;
 }
 
@@ -60,9 +58,6 @@ QString Baza::Get_Nazwa(std::int32_t Index) const {
     const std::int32_t p = Clamp_Index(Index);
     if (p < 0)
         return QString();
-    const auto edited = m_names.constFind(p);
-    if (edited != m_names.cend())
-        return *edited;
     return BallFile::name(m_records.constData() + qint64(p) * BallFile::recordSize);
 }
 
@@ -108,37 +103,38 @@ bool Baza::Wczytaj(const QString& Str_Path) {
 }
 
 bool Baza::Zapisz(const QString& Str_Path) {
-    if (!m_loaded || Count() == 0)
+    const auto fail = [this](const QString& reason) {
+        m_saveError = reason;
         return false;
+    };
+    m_saveError.clear();
+    if (!m_loaded || Count() == 0)
+        return fail(QStringLiteral("there is no table to save"));
     const QString target = Str_Path.isEmpty() ? m_path : Str_Path;
     if (target.isEmpty())
-        return false;
+        return fail(QStringLiteral("no file to save to"));
     const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
     if (!dataSize)
-        return false;
-    // The records go out as they are held unless a name needs its undefined
-    // bytes replaced; that spares copying the whole table.
-    std::optional<QByteArray> fixed;
-    if (!BallFile::savedAsRead(m_records)) {
-        fixed = BallFile::fileBytes(m_records);
-        if (!fixed)
-            return false;
-    }
+        return fail(QStringLiteral("the table has too many balls for the file format"));
 
     // The new file is written beside the target and takes its place only when
     // complete, so a failure leaves the previous file as it was. QSaveFile
     // commits even after a failed write or flush, hence the checks here.
     QSaveFile file(target);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail(file.errorString());
+    // The records are held in file form, each name cleared after its NUL, so
+    // they go out as they are: a name nobody edited keeps every byte.
     const bool written =
-        fixed ? BallFile::writeAll(file, *fixed)
-              : BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
+        BallFile::writeAll(file, BallFile::header(*dataSize)) && BallFile::writeAll(file, m_records);
     if (!written || !file.flush() || file.error() != QFileDevice::NoError) {
+        const QString reason = file.errorString();
         file.cancelWriting();
-        return false;
+        return fail(reason);
     }
-    return file.commit();
+    if (!file.commit())
+        return fail(file.errorString());
+    return true;
 }
 
 bool Baza::File_Exists(const QString& Str_Path) {
@@ -151,7 +147,6 @@ std::int32_t Baza::Count() const {
 
 void Baza::Clear() {
     m_records.clear();
-    m_names.clear();
 }
 
 std::int32_t Baza::Clamp_Index(std::int32_t Index) const {

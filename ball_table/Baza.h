@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QByteArray>
-#include <QHash>
 #include <QString>
 #include <QVector>
 
@@ -42,6 +41,9 @@ public:
 
     bool Wczytaj(const QString& Str_Path);
     bool Zapisz(const QString& Str_Path);
+    // Why the last Zapisz returned false, in the system's words where it has
+    // them ("No space left on device"); empty after a successful one.
+    QString saveError() const { return m_saveError; }
     static bool File_Exists(const QString& Str_Path);
     std::int32_t Count() const;
 
@@ -56,12 +58,12 @@ private:
     std::int16_t fieldOf(std::int32_t Index, int field) const;
 
     // The records in their file form (72 bytes each), so that a load is
-    // little more than one read; names are converted when asked for.
+    // little more than one read; names are converted when asked for. A name
+    // reads back as the file will hold it: characters outside the code page
+    // as '?', at most 63 bytes.
     QByteArray m_records;
-    // Names as the last Zmien_Dane gave them, which the file form may hold
-    // only approximately (characters outside the code page).
-    QHash<std::int32_t, QString> m_names;
     bool m_loaded = false;
     QString m_path;
+    QString m_saveError;
     TextSource m_newIdText;
 };

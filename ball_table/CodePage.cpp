@@ -12,12 +12,13 @@ namespace {
 
 constexpr char16_t replacementCharacter = 0xFFFD;
 
-// Some converters hand an undefined byte of 0x80..0x9F through as the C1
-// control of the same number; Windows-1250 defines no C1 control, so such a
-// result means "undefined".
-char16_t definedOrReplacement(char16_t c, unsigned byte) {
-    if (byte >= 0x80 && c >= 0x80 && c <= 0x9F)
-        return replacementCharacter;
+// The code page leaves five bytes of 0x80..0x9F undefined. Each reads as the
+// C1 control of the same value, a character of its own that no defined byte
+// uses, so that it writes back as the byte it came from. Converters differ
+// here: some give that control already, others U+FFFD or an error.
+char16_t definedOrOwnControl(char16_t c, unsigned byte) {
+    if (byte >= 0x80 && byte <= 0x9F && (c == replacementCharacter || (c >= 0x80 && c <= 0x9F)))
+        return static_cast<char16_t>(byte);
     return c;
 }
 
@@ -59,7 +60,7 @@ std::optional<CodePageTable> windows1250TableFromQt() {
         const char b = static_cast<char>(byte);
         const QString s = decoder(QByteArrayView(&b, 1));
         const char16_t c = (s.size() == 1 && !decoder.hasError()) ? s.at(0).unicode() : replacementCharacter;
-        table[byte] = definedOrReplacement(c, byte);
+        table[byte] = definedOrOwnControl(c, byte);
     }
     return table;
 }
@@ -80,12 +81,12 @@ std::optional<CodePageTable> windows1250TableFromIconv() {
         size_t outLeft = sizeof out;
         const size_t done = iconv(cd, &inPtr, &inLeft, &outPtr, &outLeft);
         if (done == static_cast<size_t>(-1) || sizeof out - outLeft != 2) {
-            table[byte] = replacementCharacter;
+            table[byte] = definedOrOwnControl(replacementCharacter, byte);
             continue;
         }
         const auto c = static_cast<char16_t>(static_cast<unsigned char>(out[0]) |
                                              (static_cast<unsigned char>(out[1]) << 8));
-        table[byte] = definedOrReplacement(c, byte);
+        table[byte] = definedOrOwnControl(c, byte);
     }
     iconv_close(cd);
     return table;
@@ -95,11 +96,12 @@ std::optional<CodePageTable> windows1250TableFromIconv() {
 }
 
 CodePageTable windows1250BuiltInTable() {
-    // Bytes 0x80 to 0xFF; the lower half is ASCII.
+    // Bytes 0x80 to 0xFF; the lower half is ASCII. The undefined bytes are
+    // their own C1 controls, as above.
     static constexpr std::array<char16_t, 128> upperHalf = {
-        0x20AC, 0xFFFD, 0x201A, 0xFFFD, 0x201E, 0x2026, 0x2020, 0x2021, 0xFFFD, 0x2030, 0x0160, 0x2039,
-        0x015A, 0x0164, 0x017D, 0x0179, 0xFFFD, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-        0xFFFD, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
+        0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021, 0x0088, 0x2030, 0x0160, 0x2039,
+        0x015A, 0x0164, 0x017D, 0x0179, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+        0x0098, 0x2122, 0x0161, 0x203A, 0x015B, 0x0165, 0x017E, 0x017A, 0x00A0, 0x02C7, 0x02D8, 0x0141,
         0x00A4, 0x0104, 0x00A6, 0x00A7, 0x00A8, 0x00A9, 0x015E, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x017B,
         0x00B0, 0x00B1, 0x02DB, 0x0142, 0x00B4, 0x00B5, 0x00B6, 0x00B7, 0x00B8, 0x0105, 0x015F, 0x00BB,
         0x013D, 0x02DD, 0x013E, 0x017C, 0x0154, 0x00C1, 0x00C2, 0x0102, 0x00C4, 0x0139, 0x0106, 0x00C7,
@@ -123,8 +125,7 @@ const CodePageTable& windows1250Table() {
             return *fromQt;
         if (auto fromIconv = windows1250TableFromIconv())
             return *fromIconv;
-        // Qt without ICU (as on Windows) and no iconv: the fixed table, so
-        // that names never turn into question marks on such a build.
+        // Qt without ICU (as on Windows) and no iconv: the fixed table.
         return windows1250BuiltInTable();
     }();
     return table;
@@ -156,4 +157,8 @@ QByteArray encodeWindows1250(QStringView text) {
         bytes.append(found != map.others.cend() ? static_cast<char>(*found) : '?');
     }
     return bytes;
+}
+
+QString representableInWindows1250(QStringView text) {
+    return decodeWindows1250(encodeWindows1250(text));
 }

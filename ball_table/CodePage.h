@@ -9,15 +9,21 @@
 #include <optional>
 
 // Ball names are stored in the game's 8-bit code page, Windows-1250 (Central
-// European). Bytes the code page leaves undefined read as U+FFFD; characters
-// it cannot represent are written as '?'.
+// European). Every byte reads as a character of its own and writes back as
+// the same byte: the five bytes the code page leaves undefined (0x81, 0x83,
+// 0x88, 0x90, 0x98) read as the C1 controls of the same value. Characters it
+// cannot represent are written as '?'.
 
 QString decodeWindows1250(QByteArrayView bytes);
 QByteArray encodeWindows1250(QStringView text);
 
-// The character of every byte value; U+FFFD for the undefined ones. Taken
-// from Qt's converter, or from the C library's iconv when Qt has none, or
-// from our fixed copy of the code page when neither knows it.
+// The text as the code page holds it: each character it cannot represent
+// becomes '?', as writing it would make it.
+QString representableInWindows1250(QStringView text);
+
+// The character of every byte value. Taken from Qt's converter, or from the
+// C library's iconv when Qt has none, or from our fixed copy of the code page
+// when neither knows it.
 using CodePageTable = std::array<char16_t, 256>;
 const CodePageTable& windows1250Table();
 

@@ -24,13 +24,21 @@ double roundHalfEven(double value) {
     return away;
 }
 
-std::int16_t fieldValue(const QString& text, const QLocale& locale) {
+std::optional<std::int16_t> toFieldValue(double value) {
+    const double rounded = roundHalfEven(value);
+    if (!(rounded >= std::numeric_limits<std::int16_t>::min() &&
+          rounded <= std::numeric_limits<std::int16_t>::max()))
+        return std::nullopt;
+    return static_cast<std::int16_t>(rounded);
+}
+
+std::optional<std::int16_t> readFieldValue(const QString& text, const QLocale& locale) {
     const std::optional<double> number = readLocaleNumber(text, locale);
     if (!number)
-        return 0;
-    const double rounded = roundHalfEven(*number);
-    if (rounded < std::numeric_limits<std::int16_t>::min() ||
-        rounded > std::numeric_limits<std::int16_t>::max())
-        return 0;
-    return static_cast<std::int16_t>(rounded);
+        return std::nullopt;
+    return toFieldValue(*number);
+}
+
+std::int16_t fieldValue(const QString& text, const QLocale& locale) {
+    return readFieldValue(text, locale).value_or(0);
 }

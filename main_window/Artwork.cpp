@@ -1,7 +1,9 @@
 #include "main_window/Artwork.h"
 
 #include <QIconEngine>
+#include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 
 #include <algorithm>
@@ -48,8 +50,9 @@ void drawBall(QPainter& painter, QPointF centre, double radius) {
 
 } // namespace
 
-QPixmap Artwork::ballPicture() {
-    QPixmap picture(pictureSize);
+QPixmap Artwork::ballPicture(qreal devicePixelRatio) {
+    QPixmap picture(pictureSize * devicePixelRatio);
+    picture.setDevicePixelRatio(devicePixelRatio);
     picture.fill(Qt::white);
     QPainter painter(&picture);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -107,10 +110,17 @@ public:
         painter->restore();
     }
     QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override {
+        return scaledPixmap(size, mode, state, 1.0);
+    }
+    // size is in device pixels already; the ball is drawn at every one of them.
+    QPixmap scaledPixmap(const QSize& size, QIcon::Mode mode, QIcon::State state, qreal scale) override {
         QPixmap image(size);
         image.fill(Qt::transparent);
-        QPainter painter(&image);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        {
+            QPainter painter(&image);
+            paint(&painter, QRect(QPoint(0, 0), size), mode, state);
+        }
+        image.setDevicePixelRatio(scale);
         return image;
     }
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override { return {{16, 16}, {32, 32}, {48, 48}}; }
@@ -122,6 +132,52 @@ public:
 
 QIcon Artwork::windowIcon() {
     return QIcon(new BallIconEngine);
+}
+
+void PictureBox::setArtwork(std::function<QPixmap(qreal)> draw) {
+    m_draw = std::move(draw);
+    m_sharp = QPixmap();
+    setPixmap(m_draw(1.0));
+}
+
+void PictureBox::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    const QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    const qreal ratio = device ? device->devicePixelRatioF() : devicePixelRatioF();
+    if (m_draw && ratio > 1.0) {
+        if (m_sharp.isNull() || !qFuzzyCompare(m_sharp.devicePixelRatio(), ratio))
+            m_sharp = m_draw(ratio);
+        painter.drawPixmap(0, 0, m_sharp);
+    } else {
+        painter.end();
+        QLabel::paintEvent(event);
+        painter.begin(this);
+    }
+    if (hasFocus()) {
+        // The focus shows as a dotted frame just inside what shows of the
+        // picture: its container may cut it, and controls on top hide its top.
+        QRect shown = rect();
+        if (const QWidget* container = parentWidget()) {
+            shown &= container->rect().translated(-pos());
+            for (const QWidget* other : container->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+                if (other != this && other->isVisible() && other->geometry().contains(geometry().topLeft()))
+                    shown.setTop(std::max(shown.top(), other->geometry().bottom() + 1 - y()));
+        }
+        painter.setPen(QPen(palette().color(QPalette::WindowText), 1, Qt::DotLine));
+        painter.drawRect(shown.adjusted(1, 1, -2, -2));
+    }
+}
+
+void PictureBox::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Space:
+        emit clicked();
+        return;
+    default:
+        QLabel::keyPressEvent(event);
+    }
 }
 
 void PictureBox::mouseReleaseEvent(QMouseEvent* event) {

@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QScrollBar>
 
 int BallListModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : count();
@@ -48,6 +49,15 @@ BallListView::BallListView(QWidget* parent) : QListView(parent) {
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // A line longer than the list is cut at its edge, as in a list box, not
+    // shortened with "..."; and, as there, the list never scrolls sideways.
+    setTextElideMode(Qt::ElideNone);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+}
+
+void BallListView::updateGeometries() {
+    QListView::updateGeometries();
+    horizontalScrollBar()->setRange(0, 0);
 }
 
 // A list filled anew starts at its first line, as a cleared and refilled list

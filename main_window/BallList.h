@@ -43,6 +43,7 @@ signals:
     void mouseDown(int button, Qt::KeyboardModifiers shift, int x, int y);
 
 protected:
+    void updateGeometries() override;
     void dataChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight,
                      const QList<int>& roles = QList<int>()) override;
     void mousePressEvent(QMouseEvent* event) override;

@@ -1,5 +1,7 @@
 #include "main_window/FrmMain.h"
 
+#include "ball_table/BallFile.h"
+#include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 #include "button_control/model/Button_XP.h"
 #include "main_window/Artwork.h"
@@ -10,18 +12,22 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QContextMenuEvent>
 #include <QDir>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QValidator>
 
 namespace {
 
 const QString applicationTitle = QStringLiteral("Vestrel");
 
 // The window's font; where "MS Sans Serif" is missing, the nearest sans-serif.
+// Liberation Sans (Arial's widths) comes before the wider DejaVu Sans, which
+// would cut the longest value names at their frames' edge.
 QFont windowFont() {
     QFont font;
     font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
@@ -77,12 +83,22 @@ QLabel* valueLabel(QWidget* container, const char* name) {
     return label;
 }
 
-QString listLine(int position, const QString& name) {
-    return QString::number(position) + QStringLiteral(" : ") + name;
-}
-
-// The list positions are 16-bit: the list holds at most this many balls.
-constexpr int maximumListItems = 32767;
+// The name box takes only what a name field can hold: a character the code
+// page cannot represent turns into '?' as it is typed or pasted, as it would
+// on saving, so the box shows exactly what Save writes.
+class StorableNameValidator final : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& input, int& pos) const override {
+        const QString kept = BallFile::storableText(input);
+        if (kept != input) {
+            // A character beyond the basic plane is one '?' for two units.
+            pos = static_cast<int>(BallFile::storableText(QStringView(input).left(pos)).size());
+            input = kept;
+        }
+        return Acceptable;
+    }
+};
 
 } // namespace
 
@@ -97,6 +113,7 @@ FrmMain::FrmMain(Platform& platform, const QString& appPath, QWidget* parent)
     setFont(windowFont());
     buildControls();
     buildMenus();
+    setUpKeyboardAndReaders();
     // The controls have fixed places: the window keeps the size they need.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
 }
@@ -135,7 +152,8 @@ void FrmMain::buildControls() {
     m_txt[0] = textBox(frameId, QStringLiteral("Txt0"), numberBox, Qt::AlignCenter);
     auto* frameName = frame(picture1, "Frame3_2", QStringLiteral("Name Ball"), {8, 56, 377, 41}, bold);
     m_txt[2] = textBox(frameName, QStringLiteral("Txt2"), {8, 16, 361, 21}, Qt::AlignLeft | Qt::AlignVCenter);
-    m_txt[2]->setMaxLength(63);
+    m_txt[2]->setMaxLength(maxNameBytes);
+    m_txt[2]->setValidator(new StorableNameValidator(m_txt[2]));
 
     auto* frame8 = frame(picture1, "Frame8", QStringLiteral("Mode"), {8, 104, 305, 105}, bold);
     auto* frame9 = frame(frame8, "Frame9", QStringLiteral("Producent Ball"), {8, 16, 289, 41}, bold);
@@ -157,7 +175,7 @@ void FrmMain::buildControls() {
     m_image1 = new PictureBox(picture1);
     m_image1->setObjectName(QStringLiteral("Image1"));
     m_image1->setGeometry(64, 200, Artwork::pictureSize.width(), Artwork::pictureSize.height());
-    m_image1->setPixmap(Artwork::ballPicture());
+    m_image1->setArtwork(&Artwork::ballPicture);
     connect(m_image1, &PictureBox::clicked, this, [this] { Image1_Click(); });
 
     createButtons(picture1, frame4);
@@ -240,6 +258,7 @@ void FrmMain::setLabelCaption(QLabel* label, const QString& caption) {
         return;
     label->setText(caption);
     label->adjustSize();
+    describeBoxOf(label);
 }
 
 int FrmMain::ListIndex() const {
@@ -272,6 +291,7 @@ void FrmMain::List1_Click() {
     if (m_valueFrame->isHidden())
         m_valueFrame->show();
     m_currentIndex = selected;
+    setFieldsEnabled(true);
     m_fillingFields = true;
     m_txt[0]->setText(QString::number(m_baza.Get_ID(m_currentIndex)));
     m_txt[1]->setText(QString::number(m_baza.Get_Mode(m_currentIndex)));
@@ -285,7 +305,9 @@ void FrmMain::List1_Click() {
 }
 
 void FrmMain::List1_MouseDown(int button, Qt::KeyboardModifiers, int, int) {
-    if (!m_itemSelected || button != 2)
+    // The summary is of the ball the boxes show; a newly opened list shows
+    // none until one is picked.
+    if (!m_itemSelected || ListIndex() < 0 || button != 2)
         return;
     const QString summary =
         QStringList{
@@ -310,7 +332,8 @@ void FrmMain::Txt_Change(int) {
         const QString name = m_txt[2]->text().left(64);
         const std::int16_t mode = fieldValue(m_txt[3]->text());
         if (m_baza.Zmien_Dane(m_currentIndex, id, name, producer, mode)) {
-            const QString line = listLine(selected + 1, name);
+            // The line shows the name as the table holds it, which Save writes.
+            const QString line = listLine(selected + 1, m_baza.Get_Nazwa(m_currentIndex));
             if (m_listModel->line(m_currentIndex) != line)
                 m_listModel->setLine(m_currentIndex, line);
         }
@@ -332,15 +355,15 @@ void FrmMain::ADD_Click() {
     if (m_pipeline.busy())
         return;
     // Positions are 16-bit: a full list takes no further ball.
-    const std::int16_t added = m_listModel->count() < maximumListItems ? m_baza.Dodaj_Nowy() : 0;
+    const std::int16_t added = m_listModel->count() < maxBallCount ? m_baza.Dodaj_Nowy() : 0;
     if (added < 1) {
         showMessage(QStringLiteral("Add Function Error"), QStringLiteral("ID"), MessageIcon::Critical);
         return;
     }
     m_listModel->append(QString::number(added));
     setListIndex(m_listModel->count() - 1);
-    m_txt[1]->setText(QStringLiteral("5"));
-    m_txt[3]->setText(QStringLiteral("1"));
+    m_txt[1]->setText(QString::number(newBallProducer));
+    m_txt[3]->setText(QString::number(newBallMode));
 }
 
 void FrmMain::Cmd_Zapisz_Click() {
@@ -353,6 +376,7 @@ void FrmMain::MnuFileOpen_Click() {
     case GameFilePipeline::OpenOutcome::Loaded:
         m_saveAction->setEnabled(true);
         fillList();
+        clearFields();
         break;
     case GameFilePipeline::OpenOutcome::Failed:
         forgetFailedFile();
@@ -395,6 +419,12 @@ void FrmMain::fillList() {
 void FrmMain::forgetFailedFile() {
     m_saveAction->setEnabled(false);
     m_listModel->clear();
+    clearFields();
+}
+
+// A new list has no ball selected: the boxes show none and stay greyed out
+// until one is picked, so nothing can be typed that no ball would receive.
+void FrmMain::clearFields() {
     m_fillingFields = true;
     for (QLineEdit* box : m_txt) {
         if (box)
@@ -403,6 +433,14 @@ void FrmMain::forgetFailedFile() {
     m_fillingFields = false;
     setLabelCaption(m_label1, QStringLiteral("..."));
     setLabelCaption(m_label2, QStringLiteral("..."));
+    setFieldsEnabled(false);
+}
+
+void FrmMain::setFieldsEnabled(bool enabled) {
+    for (QLineEdit* box : m_txt) {
+        if (box)
+            box->setEnabled(enabled);
+    }
 }
 
 void FrmMain::Mode_Click() {
@@ -449,5 +487,11 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
     if (watched == m_textID && event->type() == QEvent::MouseButtonPress)
         TextID_Click();
+    // The menu key asks the list for what a right click shows.
+    if (watched == m_listView && event->type() == QEvent::ContextMenu &&
+        static_cast<QContextMenuEvent*>(event)->reason() == QContextMenuEvent::Keyboard) {
+        List1_MouseDown(2, Qt::NoModifier, 0, 0);
+        return true;
+    }
     return QMainWindow::eventFilter(watched, event);
 }

@@ -62,6 +62,10 @@ private:
     void buildMenus();
     // Save on picture1, Add in frame4.
     void createButtons(QWidget* picture1, QWidget* frame4);
+    // Accessible names from the frames' captions, the value labels as the
+    // descriptions of their boxes, and the Tab order (FrmMainAccess.cpp).
+    void setUpKeyboardAndReaders();
+    void describeBoxOf(QLabel* label);
 
     void List1_Click();
     void List1_MouseDown(int button, Qt::KeyboardModifiers shift, int x, int y);
@@ -83,6 +87,8 @@ private:
     void fillList();
     void closeIfRequested();
     void forgetFailedFile();
+    void clearFields();
+    void setFieldsEnabled(bool enabled);
     void showMessage(const QString& text, const QString& caption, MessageIcon icon);
 
     Platform& m_platform;

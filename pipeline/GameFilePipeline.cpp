@@ -3,14 +3,17 @@
 #include "ball_table/Baza.h"
 #include "pipeline/Scn_Common_Dialog.h"
 #include "pipeline/Scn_Process.h"
+#include "platform/DurableFile.h"
 #include "platform/Platform.h"
+#include "tools/zlibtool/ZlibStream.h"
 
 #include <QCoreApplication>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
+#include <span>
 #include <utility>
 
 namespace {
@@ -48,39 +51,121 @@ bool removeIfPresent(const QString& path) {
     return QFile::remove(path);
 }
 
-// Copies a file into the working folder. The copy is a scratch file, so it is
-// not synced to disk (QFile::copy would); every read and write is checked.
-// Returns what went wrong, or an empty text.
-QString copyFile(const QString& from, const QString& to) {
+// Copies a file into the working folder, and no more than limit bytes of
+// it (the file may grow after it was looked at). The copy is a scratch file,
+// so it is not synced to disk (QFile::copy would); every read and write is
+// checked. Returns what went wrong, or an empty text.
+QString copyFile(const QString& from, const QString& to, qint64 limit) {
     QFile source(from);
     if (!source.open(QIODevice::ReadOnly))
         return source.errorString();
     QFile target(to);
     if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return target.errorString();
+    const auto failed = [&target](const QString& problem) {
+        target.close();
+        target.remove();
+        return problem;
+    };
     QByteArray chunk;
+    qint64 copied = 0;
     while (true) {
         chunk = source.read(1 << 20);
         if (chunk.isEmpty())
             break;
-        if (target.write(chunk) != chunk.size()) {
-            const QString problem = target.errorString();
-            target.remove();
-            return problem;
-        }
+        copied += chunk.size();
+        if (copied > limit)
+            return failed(QStringLiteral("plik jest za duży"));
+        if (target.write(chunk) != chunk.size())
+            return failed(target.errorString());
     }
-    if (source.error() != QFileDevice::NoError || !source.atEnd()) {
-        const QString problem = source.errorString();
-        target.remove();
-        return problem;
-    }
-    if (!target.flush()) {
-        const QString problem = target.errorString();
-        target.remove();
-        return problem;
-    }
+    if (source.error() != QFileDevice::NoError || !source.atEnd())
+        return failed(source.errorString());
+    if (!target.flush())
+        return failed(target.errorString());
+    target.close();
+    if (target.error() != QFileDevice::NoError)
+        return failed(target.errorString());
     return {};
 }
+
+struct FileRead {
+    QByteArray bytes;
+    QString problem; // empty when the whole file was read
+};
+
+// Reads a whole file of at most limit bytes.
+FileRead readFile(const QString& path, qint64 limit) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {{}, file.errorString()};
+    if (file.size() > limit)
+        return {{}, QStringLiteral("it is larger than %1 bytes").arg(limit)};
+    FileRead read{file.readAll(), {}};
+    if (file.error() != QFileDevice::NoError || read.bytes.size() != file.size())
+        read.problem = file.errorString();
+    return read;
+}
+
+// Writes a scratch file of the working folder; returns what went wrong, or
+// an empty text.
+QString writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return file.errorString();
+    if (file.write(bytes) != bytes.size() || !file.flush())
+        return file.errorString();
+    file.close();
+    return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
+// The tool's own reason for a failure: the last line of its error output.
+QString toolReason(const ProcessOutcome& outcome) {
+    const QStringList lines = outcome.errorOutput.split(u'\n', Qt::SkipEmptyParts);
+    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+}
+
+// Why a run of the tool on path failed, for the save messages: verb and
+// gerund say what the run was for ("compress", "compressing").
+QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* gerund, const QString& path) {
+    switch (outcome.end) {
+    case ProcessOutcome::End::NotStarted:
+        return QStringLiteral("zlibtool could not be started to %1 \"%2\".").arg(QLatin1String(verb), path);
+    case ProcessOutcome::End::Crashed:
+        return QStringLiteral("zlibtool was killed or crashed while %1 \"%2\".")
+            .arg(QLatin1String(gerund), path);
+    case ProcessOutcome::End::Exited:
+        break;
+    }
+    const QString reason = toolReason(outcome);
+    return QStringLiteral("zlibtool could not %1 \"%2\" (exit code %3)")
+               .arg(QLatin1String(verb), path, QString::number(outcome.exitCode)) +
+           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+}
+
+// The same in Polish, for the messages of File > Open.
+QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
+    switch (outcome.end) {
+    case ProcessOutcome::End::NotStarted:
+        return QStringLiteral("Nie udało się uruchomić programu „%1”.").arg(QDir::toNativeSeparators(tool));
+    case ProcessOutcome::End::Crashed:
+        return QStringLiteral("Program zlibtool został przerwany (zakończony siłą albo uległ awarii), zanim "
+                              "rozpakował plik.");
+    case ProcessOutcome::End::Exited:
+        break;
+    }
+    const QString reason = toolReason(outcome);
+    return QStringLiteral("Program zlibtool zakończył pracę z kodem %1").arg(outcome.exitCode) +
+           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+}
+
+QString megabytes(qint64 bytes) {
+    return QString::number((bytes + (1 << 20) - 1) >> 20);
+}
+
+// The names the tool makes from a working name, after the name itself.
+const QStringList toolSuffixes{QStringLiteral(".unzlib"), QStringLiteral(".unzlib.zlib"),
+                               QStringLiteral(".unzlib.zlib.unzlib")};
 
 } // namespace
 
@@ -140,8 +225,30 @@ void GameFilePipeline::showError(const QString& text) const {
     m_platform.messages->show(m_owner, text, applicationTitle, MessageIcon::Critical);
 }
 
-int GameFilePipeline::runTool(const QString& commandLine) const {
-    return Scn_Process(*m_platform.processes).Run_Process(commandLine, 0);
+ProcessOutcome GameFilePipeline::runTool(const QString& commandLine) const {
+    return Scn_Process(*m_platform.processes).run(commandLine);
+}
+
+QString GameFilePipeline::workingNameFor(const QString& gameFileName) {
+    // The longest name built on it is the check run's output, and the tool
+    // writes each output under a temporary name up to 22 bytes longer. 255
+    // bytes is the usual limit for one name.
+    constexpr qsizetype longestSuffix = 19 + 22;
+    constexpr qsizetype nameLimit = 255;
+    constexpr qsizetype allowed = nameLimit - longestSuffix;
+    if (QFile::encodeName(gameFileName).size() <= allowed)
+        return gameFileName;
+    // The start of the name stays readable; the digest keeps two long names
+    // that start alike apart.
+    const QString digest = QString::fromLatin1(
+        QCryptographicHash::hash(gameFileName.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
+    QString start = gameFileName;
+    while (!start.isEmpty() && QFile::encodeName(start).size() > allowed - 1 - digest.size()) {
+        start.chop(1);
+        if (!start.isEmpty() && start.back().isHighSurrogate())
+            start.chop(1);
+    }
+    return start + u'~' + digest;
 }
 
 GameFilePipeline::OpenOutcome GameFilePipeline::open() {
@@ -167,56 +274,94 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
         showError(text);
         return OpenOutcome::Refused;
     };
-    const QString name = dialog.TitleName();
-    const QFileInfo source(chosen);
     const QString folder = workingFolder();
     const QFileInfo folderInfo(folder);
     if (!folderInfo.isDir())
-        return refuse(QStringLiteral("The working folder \"%1\" is missing, so \"%2\" cannot be opened.")
+        return refuse(QStringLiteral("Brak folderu roboczego „%1”, więc nie można otworzyć pliku „%2”.")
                           .arg(QDir::toNativeSeparators(folder), chosen));
+    const QFileInfo source(chosen);
     if (!source.isFile() || !source.isReadable())
-        return refuse(QStringLiteral("\"%1\" is not a readable file, so it cannot be opened.").arg(chosen));
+        return refuse(
+            QStringLiteral("„%1” nie jest plikiem, który można odczytać, więc nie można go otworzyć.")
+                .arg(chosen));
+    // Looked at before anything is copied or read: no game file comes near
+    // this size, and copying a huge file would freeze the window for nothing.
+    if (source.size() > qint64(zlibtool::maxInputSize))
+        return refuse(
+            QStringLiteral("Plik „%1” ma %2 MB, a plik gry może mieć najwyżej %3 MB. To nie jest plik "
+                           "gry, więc nie został otwarty.")
+                .arg(chosen, megabytes(source.size()), megabytes(qint64(zlibtool::maxInputSize))));
     if (source.canonicalPath() == folderInfo.canonicalFilePath())
         return refuse(
-            QStringLiteral("\"%1\" lies in Vestrel's working folder, which is emptied after every save. "
-                           "Copy it to another folder and open it from there.")
+            QStringLiteral("Plik „%1” leży w folderze roboczym programu Vestrel, który jest opróżniany "
+                           "po każdym zapisie. Skopiuj go do innego folderu i otwórz go stamtąd.")
                 .arg(chosen));
+    const QString name = workingNameFor(dialog.TitleName());
     const QString copyPath = folder + name;
     const QString resultPath = copyPath + QStringLiteral(".unzlib");
     // Renaming the file would not help when Vestrel's own folder is at fault.
     if (m_appPath.contains(u'"'))
-        return refuse(QStringLiteral("\"%1\" cannot be opened: Vestrel's folder \"%2\" holds a double quote, "
-                                     "so zlibtool cannot be run from it. Move Vestrel to another folder.")
-                          .arg(chosen, m_appPath));
+        return refuse(
+            QStringLiteral("Nie można otworzyć pliku „%1”: folder programu Vestrel „%2” zawiera "
+                           "cudzysłów, więc nie da się z niego uruchomić programu zlibtool. Przenieś "
+                           "program Vestrel do innego folderu.")
+                .arg(chosen, m_appPath));
     if (!carriesExactly(decompressCommandLine(name), {toolPath(), copyPath, QStringLiteral("-d")}))
         return refuse(
-            QStringLiteral("The name of \"%1\" cannot be handed to zlibtool: it holds a double quote or "
-                           "ends in a backslash. Rename the file and open it again.")
+            QStringLiteral("Nazwy pliku „%1” nie da się przekazać programowi zlibtool: zawiera "
+                           "cudzysłów albo kończy się ukośnikiem odwrotnym. Zmień nazwę pliku i otwórz "
+                           "go ponownie.")
                 .arg(chosen));
 
     // A result left by an earlier run must never be loaded for this file.
-    for (const QString& stale : {copyPath, resultPath}) {
-        if (!removeIfPresent(stale))
+    QStringList stale{copyPath};
+    for (const QString& suffix : toolSuffixes)
+        stale << copyPath + suffix;
+    for (const QString& path : stale) {
+        if (!removeIfPresent(path))
             return refuse(
-                QStringLiteral("\"%1\" in the working folder cannot be deleted, so \"%2\" cannot be "
-                               "opened.")
-                    .arg(QDir::toNativeSeparators(stale), chosen));
+                QStringLiteral("Nie można usunąć pliku „%1” z folderu roboczego, więc nie można otworzyć "
+                               "pliku „%2”.")
+                    .arg(QDir::toNativeSeparators(path), chosen));
     }
-    if (const QString problem = copyFile(chosen, copyPath); !problem.isEmpty())
-        return refuse(QStringLiteral("\"%1\" could not be copied to \"%2\": %3")
+    m_workingNames.insert(name);
+    if (const QString problem = copyFile(chosen, copyPath, qint64(zlibtool::maxInputSize));
+        !problem.isEmpty())
+        return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”: %3")
                           .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
 
-    const int exitCode = runTool(decompressCommandLine(name));
-    if (exitCode != 0 || !m_table.Wczytaj(resultPath)) {
+    const ProcessOutcome run = runTool(decompressCommandLine(name));
+    QString problem;
+    if (run.code() != 0)
+        problem = runProblemInPolish(run, toolPath());
+    else if (!m_table.Wczytaj(resultPath))
+        problem = QStringLiteral("Plik nie zawiera poprawnej tabeli piłek.");
+    zlibtool::Form form;
+    if (problem.isEmpty()) {
+        // Judged by the tool's own code, so that Save writes the form the
+        // tool read. A file that code does not read (another tool put in
+        // zlibtool's place) is saved as that tool writes it.
+        const FileRead copy = readFile(copyPath, qint64(zlibtool::maxInputSize));
+        if (copy.problem.isEmpty())
+            form = zlibtool::formOf(std::span(reinterpret_cast<const unsigned char*>(copy.bytes.constData()),
+                                              std::size_t(copy.bytes.size())))
+                       .form;
+        else
+            problem = QStringLiteral("Nie udało się odczytać kopii „%1”: %2")
+                          .arg(QDir::toNativeSeparators(copyPath), copy.problem);
+    }
+    if (!problem.isEmpty()) {
         // Neither a partial table nor the previous file's may be saved over
-        // the file just chosen.
+        // the file just chosen; the copy and any partial result go too.
         m_table.Clear();
         m_gameFile.clear();
-        m_platform.messages->show(m_owner, QStringLiteral("Wystąpił błąd"), applicationTitle,
+        removeWorkingFilesOf(name);
+        m_platform.messages->show(m_owner, QStringLiteral("Wystąpił błąd\n\n") + problem, applicationTitle,
                                   MessageIcon::None);
         return OpenOutcome::Failed;
     }
     m_gameFile = chosen;
+    m_form = form;
     return OpenOutcome::Loaded;
 }
 
@@ -225,8 +370,14 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
         return SaveOutcome::Busy;
     BusyScope running(*this);
 
-    if (m_gameFile.isEmpty() || !m_table.Zapisz(QString())) {
+    if (m_gameFile.isEmpty()) {
         showError(QStringLiteral("Error"));
+        return SaveOutcome::Failed;
+    }
+    if (!m_table.Zapisz(QString())) {
+        showError(
+            QStringLiteral("Error\n\nThe table could not be written to \"%1\": %2\n\n\"%3\" was not changed.")
+                .arg(QDir::toNativeSeparators(m_table.Path()), m_table.saveError(), m_gameFile));
         return SaveOutcome::Failed;
     }
 
@@ -254,48 +405,61 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
         !carriesExactly(verifyCommandLine(), {toolPath(), packed, QStringLiteral("-d")}))
         return fail(QStringLiteral("The path \"%1\" cannot be handed to zlibtool.").arg(written));
 
-    const int exitCode = runTool(compressCommandLine());
-    if (exitCode != 0)
-        return fail(QStringLiteral("zlibtool could not compress \"%1\" (exit code %2).")
-                        .arg(written, QString::number(exitCode)));
-    QFile packedFile(packed);
-    if (!packedFile.open(QIODevice::ReadOnly))
-        return fail(QStringLiteral("zlibtool left no compressed file \"%1\": %2")
-                        .arg(packed, packedFile.errorString()));
-    const QByteArray bytes = packedFile.readAll();
-    if (bytes.size() != packedFile.size())
-        return fail(QStringLiteral("\"%1\" could not be read: %2").arg(packed, packedFile.errorString()));
-    packedFile.close();
+    const ProcessOutcome compressing = runTool(compressCommandLine());
+    if (compressing.code() != 0)
+        return fail(runFailure(compressing, "compress", "compressing", written));
+    const FileRead stream = readFile(packed, qint64(zlibtool::maxInputSize));
+    if (!stream.problem.isEmpty())
+        return fail(QStringLiteral("zlibtool's compressed file \"%1\" could not be read: %2")
+                        .arg(packed, stream.problem));
+    const FileRead table = readFile(written, qint64(zlibtool::maxDecompressedSize));
+    if (!table.problem.isEmpty())
+        return fail(QStringLiteral("\"%1\" could not be read back: %2").arg(written, table.problem));
+
+    // The tool always writes a bare stream (its command lines cannot say
+    // otherwise), and only the pipeline knows which game file the save goes
+    // to and in which form it was read: a container keeps its signature and
+    // gets both sizes for the new stream.
+    const std::optional<zlibtool::Bytes> whole =
+        zlibtool::inForm(m_form,
+                         std::span(reinterpret_cast<const unsigned char*>(stream.bytes.constData()),
+                                   std::size_t(stream.bytes.size())),
+                         std::uint64_t(table.bytes.size()));
+    if (!whole)
+        return fail(QStringLiteral("The table is too large for the header of \"%1\".").arg(m_gameFile));
+    const QByteArray bytes(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size()));
+    // The check run reads exactly the bytes that go over the game file.
+    if (bytes != stream.bytes) {
+        if (const QString problem = writeFile(packed, bytes); !problem.isEmpty())
+            return fail(QStringLiteral("\"%1\" could not be written in the working folder: %2")
+                            .arg(QDir::toNativeSeparators(packed), problem));
+    }
 
     // These bytes may replace the game file only if they give back exactly
     // the table just written.
-    const int checkCode = runTool(verifyCommandLine());
-    QFile writtenFile(written);
-    QFile checkFile(unpackedAgain);
-    const bool verified = checkCode == 0 && writtenFile.open(QIODevice::ReadOnly) &&
-                          checkFile.open(QIODevice::ReadOnly) && writtenFile.size() == checkFile.size() &&
-                          writtenFile.readAll() == checkFile.readAll();
-    checkFile.close();
-    writtenFile.close();
-    if (!verified)
+    const ProcessOutcome checking = runTool(verifyCommandLine());
+    if (checking.code() != 0)
+        return fail(runFailure(checking, "check", "checking", packed));
+    const FileRead check = readFile(unpackedAgain, qint64(zlibtool::maxDecompressedSize));
+    if (!check.problem.isEmpty())
+        return fail(
+            QStringLiteral("The check of \"%1\" could not be read: %2").arg(unpackedAgain, check.problem));
+    if (check.bytes != table.bytes)
         return fail(QStringLiteral("The compressed file \"%1\" does not give back the table that was saved.")
                         .arg(packed));
 
-    // Written beside the game file and renamed over it only when complete, so
-    // the game file is the old one or the new one even if Vestrel is killed.
-    QSaveFile out(m_gameFile);
-    if (!out.open(QIODevice::WriteOnly))
-        return fail(
-            QStringLiteral("\"%1\" could not be opened for writing: %2").arg(m_gameFile, out.errorString()));
-    if (out.write(bytes) != bytes.size() || !out.flush()) {
-        const QString reason = out.errorString();
-        out.cancelWriting();
-        return fail(QStringLiteral("\"%1\" could not be written: %2").arg(m_gameFile, reason));
-    }
-    if (!out.commit())
-        return fail(QStringLiteral("\"%1\" could not be replaced: %2").arg(m_gameFile, out.errorString()));
-
+    // Written beside the game file and renamed over it only when complete
+    // and on the disk, so the game file is the old one or the new one even
+    // if Vestrel is killed or the power fails.
+    const DurableResult replaced =
+        replaceFileDurably(m_gameFile, bytes, m_platform.files ? *m_platform.files : systemFileCalls());
+    if (!replaced.ok() && !replaced.replaced)
+        return fail(QStringLiteral("Saving over \"%1\" failed: %2").arg(m_gameFile, replaced.describe()));
     deleteWorkingFiles();
+    if (!replaced.ok()) {
+        showError(QStringLiteral("Saving over \"%1\" failed: %2").arg(m_gameFile, replaced.describe()));
+        return SaveOutcome::Failed;
+    }
     m_platform.messages->show(m_owner, QStringLiteral("Save File"), applicationTitle, MessageIcon::None);
     return SaveOutcome::Saved;
 }
@@ -307,11 +471,21 @@ void GameFilePipeline::Clear_Temp() {
         deleteWorkingFiles();
 }
 
+void GameFilePipeline::removeWorkingFilesOf(const QString& workingName) const {
+    const QString copy = workingFolder() + workingName;
+    removeIfPresent(copy);
+    for (const QString& suffix : toolSuffixes)
+        removeIfPresent(copy + suffix);
+}
+
 void GameFilePipeline::deleteWorkingFiles() const {
     const QDir folder(workingFolder());
     if (!folder.exists())
         return;
-    // Ordinary files only: hidden files and sub-folders are not ours to delete.
+    // Visible ordinary files, and the files of every game file opened in this
+    // run: other hidden files and sub-folders are not ours to delete.
     for (const QString& name : folder.entryList(QDir::Files))
         QFile::remove(folder.filePath(name));
+    for (const QString& name : m_workingNames)
+        removeWorkingFilesOf(name);
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <QSet>
 #include <QString>
 
 class Baza;
 class QWidget;
 struct Platform;
+struct ProcessOutcome;
 
 // The main window's Open, Save and working-folder handling: copies the game
 // file into App_Path + "zlib/temp/", has zlibtool decompress it, loads it into
@@ -28,8 +32,9 @@ public:
 
     OpenOutcome open();
     SaveOutcome save();
-    // Deletes the ordinary files of the working folder. Asked for while a
-    // command runs, it waits until that command has finished.
+    // Deletes the ordinary files of the working folder and every file Vestrel
+    // put there, hidden ones included. Asked for while a command runs, it
+    // waits until that command has finished.
     void Clear_Temp();
 
     bool busy() const { return m_busy; }
@@ -40,6 +45,11 @@ public:
     // App_Path + "zlib/temp/", with the platform's separators.
     QString workingFolder() const;
     QString toolPath() const;
+
+    // The name of the opened game file's copy in the working folder: the
+    // game file's own name, shortened only when the tool's names built on it
+    // would be longer than a file system allows.
+    static QString workingNameFor(const QString& gameFileName);
 
     // The tool's command lines, exactly as they are run: decompressing the
     // copy named fileName, compressing the table's file, and decompressing
@@ -54,14 +64,21 @@ public:
 private:
     class BusyScope;
     void showError(const QString& text) const;
-    int runTool(const QString& commandLine) const;
+    ProcessOutcome runTool(const QString& commandLine) const;
     void deleteWorkingFiles() const;
+    void removeWorkingFilesOf(const QString& workingName) const;
 
     Baza& m_table;
     Platform& m_platform;
     QWidget* m_owner;
     QString m_appPath;
     QString m_gameFile;
+    // The form the game file was read in, to save it back in; the working
+    // copy is gone after the first save, so it is kept here.
+    zlibtool::Form m_form;
+    // Every working name used in this run, so that their files are removed
+    // even when a dot makes them hidden.
+    QSet<QString> m_workingNames;
     bool m_busy = false;
     bool m_clearTempWhenIdle = false;
 };

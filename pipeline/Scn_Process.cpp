@@ -78,9 +78,13 @@ QStringList Scn_Process::splitCommandLine(const QString& commandLine) {
 
 int Scn_Process::Run_Process(const QString& Path, int WindowStyle) {
     Q_UNUSED(WindowStyle);
-    QStringList pieces = splitCommandLine(Path);
+    return run(Path).code();
+}
+
+ProcessOutcome Scn_Process::run(const QString& commandLine) {
+    QStringList pieces = splitCommandLine(commandLine);
     if (pieces.isEmpty() || pieces.constFirst().isEmpty())
-        return -1;
+        return {};
     const QString program = pieces.takeFirst();
     return m_runner.runAndWait(program, pieces);
 }

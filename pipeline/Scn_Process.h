@@ -1,9 +1,9 @@
 #pragma once
 
+#include "platform/Platform.h"
+
 #include <QString>
 #include <QStringList>
-
-class ProcessRunner;
 
 // Runs one command line (a program path and its arguments, each with its own
 // quoting) and waits until it has ended, while the window keeps processing
@@ -16,6 +16,9 @@ public:
     // caller passes 0). Returns the program's exit code, or -1 when nothing
     // could be started or it did not end normally.
     int Run_Process(const QString& Path, int WindowStyle);
+    // The same run, telling how it ended and what the program wrote to its
+    // error output.
+    ProcessOutcome run(const QString& commandLine);
 
     // Splits a command line the way Windows does for a program's arguments:
     // blanks and tabs separate, double quotes group, backslashes are literal

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class FileCalls;
 class QWidget;
 
 // Vestrel's stand-ins for the few Windows facilities it uses. Each is a small
@@ -32,13 +33,27 @@ public:
                                     const std::vector<std::pair<QString, QString>>& filters) = 0;
 };
 
+// How a program run ended, with what it wrote to its error output (its last
+// few kilobytes), so that a caller can show the program's own reason.
+struct ProcessOutcome {
+    enum class End { Exited, NotStarted, Crashed };
+    End end = End::NotStarted;
+    int exitCode = -1; // meaningful when end is Exited
+    QString errorOutput;
+
+    // The exit code, or -1 when nothing could be started or it did not end normally.
+    int code() const { return end == End::Exited ? exitCode : -1; }
+    static ProcessOutcome exited(int code, QString errorOutput = {}) {
+        return {End::Exited, code, std::move(errorOutput)};
+    }
+};
+
 class ProcessRunner {
 public:
     virtual ~ProcessRunner() = default;
     // Runs program with arguments, window hidden, and returns once it has
-    // ended while the GUI keeps processing its events. Returns the exit code,
-    // or -1 when nothing could be started or it did not end normally.
-    virtual int runAndWait(const QString& program, const QStringList& arguments) = 0;
+    // ended while the GUI keeps processing its events.
+    virtual ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) = 0;
 };
 
 class Shell {
@@ -78,7 +93,13 @@ struct Platform {
     Shell* shell = nullptr;
     SoundPlayer* sound = nullptr;
     PointerProbe* pointer = nullptr;
+    FileCalls* files = nullptr; // the calls behind replacing a game file on disk
 };
 
 // The Qt implementations, alive for the whole program.
 Platform& defaultPlatform();
+
+// Called once at start-up: a write beyond a file-size limit (RLIMIT_FSIZE)
+// then fails with EFBIG, reported like any other failed write, instead of
+// ending Vestrel with SIGXFSZ. Nothing to do where there is no such signal.
+void ignoreFileSizeSignal();

@@ -1,14 +1,18 @@
 #include "platform/Platform.h"
 
+#include "platform/DurableFile.h"
+
 #include <QApplication>
 #include <QCursor>
 #include <QDesktopServices>
 #include <QEventLoop>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QThread>
 #include <QUrl>
 
 #ifdef VESTREL_HAVE_MULTIMEDIA
@@ -69,19 +73,37 @@ public:
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
+        if (const QString typed = typedName(dialog); !typed.isEmpty())
+            return QDir::toNativeSeparators(dialog.directory().absoluteFilePath(typed));
         return QDir::toNativeSeparators(dialog.selectedFiles().constFirst());
+    }
+
+private:
+    // Qt's chooser reads double quotes in a typed name as a list of quoted
+    // names ("a" "b"), so that my "best".bin would come back as the file
+    // best; one file is chosen here, so a typed name holding a quote is taken
+    // as it stands and reaches the caller's own check. A name that is one
+    // quoted name as a whole is left to Qt, which reads it right.
+    static QString typedName(const QFileDialog& dialog) {
+        const auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        if (!edit)
+            return {};
+        const QString text = edit->text();
+        const bool oneQuotedName =
+            text.size() >= 2 && text.startsWith(u'"') && text.endsWith(u'"') && text.count(u'"') == 2;
+        return text.contains(u'"') && !oneQuotedName ? text : QString();
     }
 };
 
 class QtProcessRunner final : public ProcessRunner {
 public:
-    int runAndWait(const QString& program, const QStringList& arguments) override {
+    ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         if (!QFileInfo(program).isFile())
-            return -1;
+            return {};
         QProcess process;
         process.setProgram(program);
         process.setArguments(arguments);
-        process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process.setProcessChannelMode(QProcess::SeparateChannels);
         process.setStandardOutputFile(QProcess::nullDevice());
         process.setStandardInputFile(QProcess::nullDevice());
 #ifdef Q_OS_WIN
@@ -89,10 +111,20 @@ public:
             args->flags |= 0x08000000; /* CREATE_NO_WINDOW */
         });
 #endif
+        // Only the end of the error output is kept: a reason is one line, and
+        // a misbehaving program must not fill the memory.
+        constexpr qsizetype keptErrorOutput = 4096;
+        QByteArray errorOutput;
+        const auto collect = [&] {
+            errorOutput += process.readAllStandardError();
+            if (errorOutput.size() > keptErrorOutput)
+                errorOutput = errorOutput.right(keptErrorOutput);
+        };
         // Wait on the process itself inside a local event loop, so that the
         // window keeps painting and the call returns as soon as the tool ends.
         QEventLoop loop;
         bool failedToStart = false;
+        QObject::connect(&process, &QProcess::readyReadStandardError, &loop, collect);
         QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
         QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
             if (error == QProcess::FailedToStart) {
@@ -108,9 +140,15 @@ public:
         // program has reported nothing yet and must not be killed mid-write.
         if (!failedToStart && process.state() != QProcess::NotRunning)
             process.waitForFinished(-1);
-        if (failedToStart || process.exitStatus() != QProcess::NormalExit)
-            return -1;
-        return process.exitCode();
+        if (failedToStart)
+            return {};
+        collect();
+        ProcessOutcome outcome;
+        outcome.end = process.exitStatus() == QProcess::NormalExit ? ProcessOutcome::End::Exited
+                                                                   : ProcessOutcome::End::Crashed;
+        outcome.exitCode = outcome.end == ProcessOutcome::End::Exited ? process.exitCode() : -1;
+        outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+        return outcome;
     }
 };
 
@@ -123,6 +161,47 @@ public:
     void openUrl(const QString& address) override { QDesktopServices::openUrl(QUrl::fromUserInput(address)); }
 };
 
+#ifdef VESTREL_HAVE_MULTIMEDIA
+// Sounds are loaded and played on a thread of their own. Loading a file and
+// starting the audio output can take long or fail (no sound server, a sound
+// that does not decode, a file-size limit on the output's shared memory), and
+// a click must never wait for that: playAsync only hands the file over. A
+// sound that fails is skipped without a word.
+class SoundThread final : public QObject {
+public:
+    explicit SoundThread(QObject* parent) : QObject(parent) {
+        m_thread.setObjectName(QStringLiteral("Vestrel sound"));
+        m_worker->moveToThread(&m_thread);
+        // The effect, a child of the worker, goes in the thread it lives in.
+        connect(&m_thread, &QThread::finished, m_worker, &QObject::deleteLater);
+        m_thread.start(QThread::LowPriority);
+    }
+    ~SoundThread() override {
+        m_thread.quit();
+        m_thread.wait();
+    }
+
+    void play(const QString& file) {
+        QObject* worker = m_worker;
+        QMetaObject::invokeMethod(
+            worker,
+            [worker, file] {
+                auto* effect = worker->findChild<QSoundEffect*>(QString(), Qt::FindDirectChildrenOnly);
+                if (!effect)
+                    effect = new QSoundEffect(worker);
+                effect->stop();
+                effect->setSource(QUrl::fromLocalFile(file));
+                effect->play();
+            },
+            Qt::QueuedConnection);
+    }
+
+private:
+    QThread m_thread;
+    QObject* m_worker = new QObject; // lives in m_thread
+};
+#endif
+
 class QtSoundPlayer final : public SoundPlayer {
 public:
     bool playAsync(const QString& path) override {
@@ -130,12 +209,12 @@ public:
         if (path.isEmpty() || !file.isFile())
             return false;
 #ifdef VESTREL_HAVE_MULTIMEDIA
-        // Owned by the application, so that it goes before the audio backend does.
-        if (!m_effect)
-            m_effect = new QSoundEffect(qApp);
-        m_effect->stop();
-        m_effect->setSource(QUrl::fromLocalFile(file.absoluteFilePath()));
-        m_effect->play();
+        // Owned by the application, so that it ends before the audio back-end does.
+        if (!m_sounds && qApp)
+            m_sounds = new SoundThread(qApp);
+        if (!m_sounds)
+            return false;
+        m_sounds->play(file.absoluteFilePath());
         return true;
 #elif defined(Q_OS_WIN)
         // Without Qt Multimedia, the system's own player; an asynchronous
@@ -150,7 +229,7 @@ public:
 
 private:
 #ifdef VESTREL_HAVE_MULTIMEDIA
-    QPointer<QSoundEffect> m_effect;
+    QPointer<SoundThread> m_sounds;
 #endif
 };
 
@@ -169,6 +248,7 @@ Platform& defaultPlatform() {
     static QtShell shell;
     static QtSoundPlayer sound;
     static QtPointerProbe pointer;
-    static Platform platform{&messages, &fileDialog, &processes, &shell, &sound, &pointer};
+    static Platform platform{&messages, &fileDialog, &processes,        &shell,
+                             &sound,    &pointer,    &systemFileCalls()};
     return platform;
 }

@@ -84,5 +84,17 @@ struct FaceMemory {
 // order clear, face colour, border, layout, picture, focus rectangle, caption.
 QImage PaintButtonFace(const FaceInputs& inputs, FaceMemory& memory);
 
+// The face for a screen that shows `ratio` device pixels per pixel: an image
+// of DeviceExtent(width) x DeviceExtent(height) device pixels that carries the
+// ratio. At a ratio of 1 or less it is exactly PaintButtonFace. Above it the
+// borders, bevels, rings and cut corners keep the pattern they have at 1x,
+// every line FaceLineWidth(ratio) device pixels thick, so lines look alike at
+// any ratio; the colour or gradient between them is interpolated per device
+// pixel; caption, picture and focus rectangle are drawn at device resolution.
+// The layout kept in memory stays in pixels.
+QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ratio);
+int FaceLineWidth(double ratio);
+int DeviceExtent(int pixels, double ratio);
+
 // The window region of style 3: the rectangle without three pixels at each corner.
 QRegion MakeRoundRegion(int width, int height);

@@ -121,9 +121,9 @@ void FacePainter::DrawPicture() {
     const bool liftedHover = in.IsHover == 1 && in.IsPressed == 0 && in.ButtonStyle == 2;
     int d = 0;
     if (liftedHover)
-        d = -3;
+        d = -3 * unit;
     else if (in.IsPressed == 1 && in.ButtonStyle != 2)
-        d = 1;
+        d = unit;
     PictureRect = PictureRect.moved(d);
 
     const Picture::Kind kind = in.picture->kind;
@@ -262,12 +262,12 @@ void FacePainter::DrawCaption() {
     const RgbValue foreground = ResolveColor(in.ForeColor);
     ScratchRect = CaptionRect;
     if (in.IsPressed == 1 && in.ButtonStyle != 2)
-        CaptionRect = CaptionRect.moved(1);
+        CaptionRect = CaptionRect.moved(unit);
     const QFont font = captionFont();
     if (in.Enabled) {
         DrawCaptionText(surface, CaptionRect, in.Caption, font, foreground);
     } else {
-        DrawCaptionText(surface, CaptionRect.moved(1), in.Caption, font, ResolveColor(highlight3D));
+        DrawCaptionText(surface, CaptionRect.moved(unit), in.Caption, font, ResolveColor(highlight3D));
         DrawCaptionText(surface, CaptionRect, in.Caption, font, ResolveColor(buttonShadow));
     }
     CaptionRect = ScratchRect;

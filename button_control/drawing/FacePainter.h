@@ -64,6 +64,25 @@ QSize MeasureCaptionText(const QString& caption, const QFont& font, int width);
 void DrawCaptionText(DrawSurface& surface, const LongRect& rect, const QString& caption, const QFont& font,
                      RgbValue colour);
 
+// How one side of the face maps onto device pixels. The `band` pixels along
+// each edge, where borders, bevels and rings lie, take `line` device pixels
+// each; the inside between the bands stretches over the rest.
+struct FaceAxis {
+    FaceAxis(int pixels, double ratio, int band);
+    int pixels = 0;
+    int devicePixels = 0;
+    int line = 1;
+    int band = 0;
+    // Device position of the pixel edge x; beyond the face it goes on at `line`.
+    int toDevice(int x) const;
+    // Where a device pixel samples the 1x face, in pixel-centre coordinates:
+    // a whole pixel in the bands, a fraction between pixels inside.
+    double toPixel(int d) const;
+    bool inBand(int d) const { return d < band * line || d >= devicePixels - band * line; }
+};
+// The band of a face: deep enough for its widest bevel.
+int FaceEdgeBand(const FaceInputs& inputs);
+
 // The steps of one redraw, each reading the control's inputs and the surface
 // as the button's own code does. PaintButtonFace runs them in order; tests
 // run single steps.
@@ -92,6 +111,10 @@ public:
 
     // How a caption is measured; tests put in sizes they control.
     std::function<QSize(const QString& caption, const QFont& font, int width)> measure = MeasureCaptionText;
+
+    // Device pixels per pixel for the shifts of a pressed, lifted or embossed
+    // caption and picture; 1 on the button's own pixel grid.
+    int unit = 1;
 
     LongRect ContentRect;
     LongRect PictureRect;

@@ -1,11 +1,14 @@
 #include "button_control/model/Button_XP.h"
 
+#include "button_control/model/Button_XPAccessible.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QCursor>
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
@@ -174,6 +177,7 @@ void Button_XP::Initialize() {
     setFocusPolicy(Qt::StrongFocus);
     setMouseTracking(true); // moves without a button held report MouseIn
     setAttribute(Qt::WA_OpaquePaintEvent);
+    Button_XPAccessible::install();
 }
 
 ButtonContainer* Button_XP::container() const {
@@ -581,20 +585,37 @@ FaceInputs Button_XP::faceInputs() const {
 }
 
 void Button_XP::Refresh() {
-    if (width() > 0 && height() > 0)
-        m_face = PaintButtonFace(faceInputs(), m_memory);
-    else
-        m_face = QImage();
+    renderFace(devicePixelRatioF());
     update();
     emit Redrawn();
 }
 
+void Button_XP::renderFace(qreal ratio) {
+    if (width() > 0 && height() > 0)
+        m_face = PaintButtonFaceAt(faceInputs(), m_memory, ratio);
+    else
+        m_face = QImage();
+    m_faceSize = size();
+}
+
 void Button_XP::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    if (m_face.isNull() || m_face.size() != size())
+    // The device painted on decides the resolution: the screen's backing
+    // store, or an image of another ratio the window is rendered into.
+    const QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
+    const qreal ratio = device ? device->devicePixelRatioF() : devicePixelRatioF();
+    if (!m_face.isNull() && (m_faceSize != size() || !qFuzzyCompare(m_face.devicePixelRatio(), ratio)))
+        renderFace(ratio);
+    if (m_face.isNull() || m_faceSize != size())
         painter.fillRect(rect(), palette().button()); // not sized yet: nothing drawn so far
     if (!m_face.isNull())
         painter.drawImage(0, 0, m_face);
+}
+
+void Button_XP::pressFromAssistant() {
+    // What a click with the left button inside the button does.
+    if (isEnabled())
+        OnMouseUp(1, 0, 0, 0);
 }
 
 void Button_XP::AmbientChanged(const QString&) {

@@ -138,9 +138,14 @@ public:
         bool overTimerRunning = false;
     };
     State state() const;
+    // The face at the resolution of the last paint (1x unless the screen or
+    // the rendering target has more device pixels per pixel).
     const QImage& face() const { return m_face; }
     QRect focusRect() const { return m_FocusRect; }
     FaceInputs faceInputs() const;
+
+    // The press action of assistive technology: the same as a click.
+    void pressFromAssistant();
 
     QSize sizeHint() const override { return {89, 25}; }
 
@@ -189,6 +194,7 @@ private:
     void OpenWithShell(QWidget* owner, const QString& target);
     void g_Font_FontChanged(const QString& propertyName);
     void applySurfaceEnabled(bool enabled);
+    void renderFace(qreal ratio);
     void applyMousePointer();
     bool isInside(float x, float y) const;
 
@@ -246,4 +252,5 @@ private:
 
     FaceMemory m_memory;
     QImage m_face;
+    QSize m_faceSize; // in pixels, whatever the face's device ratio
 };

@@ -33,7 +33,8 @@ private slots:
         QCOMPARE(baza.Get_Mode2(0), std::int16_t(3));
         QCOMPARE(baza.Get_Pole(0), std::int16_t(42));
         QVERIFY(baza.Zmien_Dane(baza.Count() + 5, -32768, QString(70, u'n'), 32767, -1));
-        QCOMPARE(baza.Get_Nazwa(1), QString(64, u'n'));
+        // The name reads back as the file holds it: 63 bytes and its NUL.
+        QCOMPARE(baza.Get_Nazwa(1), QString(63, u'n'));
         QCOMPARE(baza.Get_ID(1), std::int16_t(-32768));
         QCOMPARE(baza.Get_Mode(1), std::int16_t(32767));
         QCOMPARE(baza.Get_Pole(1), std::int16_t(43));

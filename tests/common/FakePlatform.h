@@ -1,5 +1,6 @@
 #pragma once
 
+#include "common/FailingFileCalls.h"
 #include "platform/Platform.h"
 
 #include <QPoint>
@@ -58,17 +59,25 @@ struct RecordedRun {
 
 // Records every run and hands it to a real runner (or to a test's own
 // function), so tests can check the exact command and still get the result.
+// A replacement gives an exit code (-1: the program did not end normally);
+// a fullReplacement gives the whole outcome, error output included.
 class RecordingProcessRunner final : public ProcessRunner {
 public:
     explicit RecordingProcessRunner(ProcessRunner* forwardTo = nullptr) : m_forwardTo(forwardTo) {}
-    int runAndWait(const QString& program, const QStringList& arguments) override {
+    ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         runs.push_back({program, arguments});
-        if (replacement)
-            return replacement(program, arguments);
-        return m_forwardTo ? m_forwardTo->runAndWait(program, arguments) : -1;
+        if (fullReplacement)
+            return fullReplacement(program, arguments);
+        if (replacement) {
+            const int code = replacement(program, arguments);
+            return code == -1 ? ProcessOutcome{ProcessOutcome::End::Crashed, -1, {}}
+                              : ProcessOutcome::exited(code);
+        }
+        return m_forwardTo ? m_forwardTo->runAndWait(program, arguments) : ProcessOutcome{};
     }
     std::vector<RecordedRun> runs;
     std::function<int(const QString&, const QStringList&)> replacement;
+    std::function<ProcessOutcome(const QString&, const QStringList&)> fullReplacement;
 
 private:
     ProcessRunner* m_forwardTo;
@@ -112,7 +121,8 @@ public:
 };
 
 // All of the above in one place; processes go to the real runner unless a
-// test replaces them.
+// test replaces them, and file calls to the system's unless a test makes
+// one of them fail.
 struct FakePlatform {
     RecordingMessageBoxes messages;
     ScriptedFileDialog fileDialog;
@@ -120,5 +130,6 @@ struct FakePlatform {
     RecordingShell shell;
     RecordingSoundPlayer sound;
     VirtualPointer pointer;
-    Platform platform{&messages, &fileDialog, &processes, &shell, &sound, &pointer};
+    FailingFileCalls files;
+    Platform platform{&messages, &fileDialog, &processes, &shell, &sound, &pointer, &files};
 };

@@ -1,7 +1,9 @@
 // Feeds arbitrary bytes to zlibtool's decompression. Nothing may crash or
 // grow past the limit; whatever is accepted must compress and decompress
-// back to itself, and the streaming and whole-buffer forms must agree.
+// back to itself, and the streaming and whole-buffer forms must agree, the
+// streaming form also when the input comes in pieces as from a file.
 
+#include "tests/tools/zlibtool/ChunkedInput.h"
 #include "tools/zlibtool/ZlibStream.h"
 
 #include <cstdint>
@@ -23,6 +25,21 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::size_t smallLimit = 1000;
     const Result small = decompress(input, smallLimit);
     require(small.ok() ? small.data.size() <= smallLimit : small.data.empty());
+
+    // Piece boundaries drawn from the input itself, so the fuzzer steers them.
+    const std::uint32_t seed = size < 4 ? std::uint32_t(size) : std::uint32_t(data[0] | data[size - 1] << 8);
+    ChunkedInput pieces(input, seed, 1 + size % 61);
+    Bytes piecewise;
+    Form form;
+    const Error error = decompressTo(
+        pieces,
+        [&piecewise](std::span<const unsigned char> piece) {
+            piecewise.insert(piecewise.end(), piece.begin(), piece.end());
+            return true;
+        },
+        smallLimit, &form);
+    require(error == small.error);
+    require(!small.ok() || (piecewise == small.data && form == formOf(input, smallLimit).form));
 
     const Result result = decompress(input);
     if (!result.ok()) {

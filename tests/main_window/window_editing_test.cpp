@@ -2,6 +2,7 @@
 
 #include "button_control/model/Button_XP.h"
 
+#include <QClipboard>
 #include <QSignalSpy>
 
 // Typing into the boxes of a selected ball, adding balls, the about box, the
@@ -11,6 +12,12 @@ class WindowEditingTest : public QObject {
 
     static std::vector<Ball> twoBalls() {
         return {ball("Training", 10, 5, 1, 77), ball("Final", 20, 2, 16, -3)};
+    }
+
+    // Types characters as a keyboard with any layout gives them.
+    static void type(QWidget* box, const QString& text) {
+        for (const QChar c : text)
+            QTest::sendKeyEvent(QTest::Click, box, Qt::Key_unknown, QString(c), Qt::NoModifier);
     }
 
     static void pressAdd(WindowHarness& h) {
@@ -114,20 +121,71 @@ private slots:
         QCOMPARE(none.window->ListCount(), 0);
         QCOMPARE(none.label1(), QStringLiteral("Umbro"));
 
-        // A freshly loaded list has no selection: the boxes still show the
-        // last ball of the earlier file, and typing there changes nothing.
+        // A freshly loaded list has no selection: the boxes and labels are
+        // emptied and greyed out until a ball is picked, so nothing can be
+        // typed that no ball would receive, and a save writes the file as it was.
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", twoBalls()));
         h.clickRow(1);
-        h.open(h.writeGameFile("unnamed_1815.bin", {ball("A", 1, 1, 1), ball("B", 2, 2, 2)}));
+        const QString second = h.writeGameFile("unnamed_1815.bin", {ball("A", 1, 1, 1), ball("B", 2, 2, 2)});
+        h.open(second);
+        QCOMPARE(h.label1(), QStringLiteral("..."));
+        QCOMPARE(h.label2(), QStringLiteral("..."));
         QTest::keyClicks(h.txt(2), QStringLiteral("X"));
         WindowHarness::retype(h.txt(0), QStringLiteral("99"));
+        for (int index : {0, 1, 2, 3, 5}) {
+            QVERIFY(h.txt(index)->text().isEmpty());
+            QVERIFY(!h.txt(index)->isEnabled());
+        }
         const Baza& table = h.window->table();
         QCOMPARE(table.Get_Nazwa(1), QStringLiteral("B"));
         QCOMPARE(table.Get_ID(1), std::int16_t(2));
         QCOMPARE(h.listLines(), (QStringList{"1 : A", "2 : B"}));
+        auto* save = h.find<Button_XP>("Cmd_Zapisz");
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+        QCOMPARE(h.readGameFile(second).Get_Nazwa(1), QStringLiteral("B"));
+
+        // A picked ball takes edits again, and they reach the file.
         h.clickRow(1);
+        QVERIFY(h.txt(2)->isEnabled());
         QCOMPARE(h.txt(2)->text(), QStringLiteral("B"));
+        QTest::keyClicks(h.txt(2), QStringLiteral("X"));
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.readGameFile(second).Get_Nazwa(1), QStringLiteral("BX"));
+    }
+
+    // A character the code page cannot hold turns into '?' as it is typed or
+    // pasted, so the box, the list line and the saved name always agree.
+    void theNameBoxHoldsOnlyWhatCanBeStored() {
+        WindowHarness h;
+        const QString game = h.writeGameFile("unnamed_1964.bin", twoBalls());
+        h.open(game);
+        h.clickRow(0);
+        h.txt(2)->setFocus();
+        h.txt(2)->selectAll();
+        type(h.txt(2), QStringLiteral("\u00F1\u6F22")); // ñ and a Chinese character
+        QCOMPARE(h.txt(2)->text(), QStringLiteral("??"));
+        QCOMPARE(h.window->ListItem(0), QStringLiteral("1 : ??"));
+
+        h.clickRow(1);
+        h.txt(2)->setFocus();
+        h.txt(2)->selectAll();
+        QGuiApplication::clipboard()->setText(
+            QStringLiteral("\u0141\u00F3d\u017A \u00F1 \u6F22\u5B57 \U0001F600 \u0152 ok"));
+        QTest::keyClick(h.txt(2), Qt::Key_V, Qt::ControlModifier);
+        type(h.txt(2), QStringLiteral("\u00F1!"));
+        const QString kept = QStringLiteral("\u0141\u00F3d\u017A ? ?? ? ? ok?!");
+        QCOMPARE(h.txt(2)->text(), kept);
+        QCOMPARE(h.window->ListItem(1), QStringLiteral("2 : ") + kept);
+
+        h.action("MnuSaveFile")->trigger();
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+        const QByteArray table = qUncompress(BallFileBytes::readFile(game));
+        QCOMPARE(table.mid(32, 64), BallFileBytes::record("??", 0, 0, 0, 0).left(64));
+        QCOMPARE(table.mid(32 + 72, 64),
+                 BallFileBytes::record("\xA3\xF3\x64\x9F ? ?? ? ? ok?!", 0, 0, 0, 0).left(64));
+        QCOMPARE(h.readGameFile(game).Get_Nazwa(1), kept);
     }
 
     void addIsEnabledExactlyWhileTheBoxHoldsText() {

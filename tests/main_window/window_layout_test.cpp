@@ -5,6 +5,7 @@
 #include "main_window/FrameBox.h"
 #include <QMenu>
 #include <QMenuBar>
+#include <QScrollBar>
 
 // The window as it first appears: its controls where the layout puts them,
 // with their captions and fonts, and the menus with their entries.
@@ -114,6 +115,52 @@ private slots:
         QCOMPARE(h.find<QLabel>("Image1")->pixmap().size(), QSize(265, 184));
         QCOMPARE(h.window->ListCount(), 0);
         QVERIFY(h.find<FrameBox>("Frame2")->isVisible());
+    }
+
+    // Every producer and mode name fits its frame in the font the window
+    // uses: the label ends inside the frame's border.
+    void valueNamesFitTheirFrames() {
+        WindowHarness h;
+        const std::pair<int, QStringList> schemes[] = {
+            {1, {"1", "2", "3", "4", "5", "261"}},
+            {3, {"1", "3", "16", "96", "128", "256", "268", "512", "1024"}},
+        };
+        for (const auto& [box, values] : schemes) {
+            auto* label = h.find<QLabel>(box == 1 ? "Label1" : "Label2");
+            const int inside = label->parentWidget()->width() - 2; // the border's grey line
+            for (const QString& value : values) {
+                WindowHarness::retype(h.txt(box), value);
+                const QString name = label->text();
+                QVERIFY(name != QStringLiteral("..."));
+                const QString where = name + QStringLiteral(" in ") + QFontInfo(label->font()).family();
+                QVERIFY2(label->width() >= QFontMetrics(label->font()).horizontalAdvance(name),
+                         qPrintable(where));
+                QVERIFY2(label->geometry().right() < inside, qPrintable(where));
+            }
+        }
+    }
+
+    // A line longer than the list is cut at its edge, as a list box does,
+    // not shortened with "...", and the list does not scroll sideways.
+    void longListLinesAreCutAtTheEdge() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball(QString(63, u'W'), 1, 5, 1)}));
+        h.clickRow(0);
+        h.list()->setFocus();
+        QTest::keyClick(h.list(), Qt::Key_End);
+        QCOMPARE(h.list()->horizontalScrollBar()->maximum(), 0);
+        h.list()->selectionModel()->clear(); // plain colours
+        QWidget* viewport = h.list()->viewport();
+        const QRect row = h.list()->visualRect(h.list()->model()->index(0, 0));
+        const QImage image = viewport->grab().toImage();
+        // An ellipsis would end the line in dots on the baseline and a gap;
+        // the cut line crosses the last pixels at the letters' full height.
+        int inked = 0;
+        for (int x = viewport->width() - 9; x < viewport->width(); ++x) {
+            for (int y = row.top(); y < row.center().y(); ++y)
+                inked += qGray(image.pixel(x, y)) < 128;
+        }
+        QVERIFY(inked > 0);
     }
 
     void menusEntriesAndShortcuts() {

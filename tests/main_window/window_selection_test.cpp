@@ -153,12 +153,15 @@ private slots:
         QCOMPARE(h.messages().back().text,
                  QStringLiteral("Index = 1\r\nID = 1\r\nName = Renamed\r\nProducent Ball = Standard"));
 
-        // After another file is loaded the boxes still show the last ball.
+        // Another file's list has no ball picked yet: nothing to summarise.
         h.open(h.writeGameFile("unnamed_1815.bin", {ball("Other", 9, 1, 3)}));
         h.clickRow(0, Qt::RightButton);
-        QCOMPARE(h.messages().back().text,
-                 QStringLiteral("Index = 1\r\nID = 1\r\nName = Renamed\r\nProducent Ball = Standard"));
+        QCOMPARE(h.messages().size(), std::size_t(2));
         QCOMPARE(h.window->ListIndex(), -1);
+        h.clickRow(0);
+        h.clickRow(0, Qt::RightButton);
+        QCOMPARE(h.messages().back().text,
+                 QStringLiteral("Index = 1\r\nID = 9\r\nName = Other\r\nProducent Ball = Adidas"));
     }
 
     void labelsFollowTheSchemes_data() {
@@ -340,7 +343,7 @@ private slots:
         h.clickRow(2);
         const QString bad = h.writeRawGameFile("unnamed_1815.bin", "not a packed ball file");
         h.open(bad);
-        QCOMPARE(h.messages().back().text, QStringLiteral("Wystąpił błąd"));
+        QVERIFY(h.messages().back().text.startsWith(QStringLiteral("Wystąpił błąd")));
         QCOMPARE(h.window->ListCount(), 0);
         QVERIFY(!h.action("MnuSaveFile")->isEnabled());
         for (int index : {0, 1, 2, 3, 5})

@@ -133,7 +133,7 @@ void HostilePathsTest::opensAndSavesOrRefuses() {
         // The message points at what the user must change: the game file's
         // name, or the folder Vestrel itself lies in.
         const bool appFolderAtFault = appFolder.contains(u'"');
-        QCOMPARE(fake.messages.shown[0].text.contains("Rename the file"), !appFolderAtFault);
+        QCOMPARE(fake.messages.shown[0].text.contains("Zmień nazwę pliku"), !appFolderAtFault);
         QCOMPARE(fake.messages.shown[0].text.contains(tools.appPath()), appFolderAtFault);
         QVERIFY(fake.processes.runs.empty());
         QCOMPARE(changedEntries(before, snapshot(tools.root(), {})), QStringList());

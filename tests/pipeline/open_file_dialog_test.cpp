@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileSystemModel>
+#include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -86,6 +87,37 @@ private slots:
             QMetaObject::invokeMethod(&dialog, "accept"); // what the Open button does
         });
         QCOMPARE(chosen, QDir::toNativeSeparators(QDir(dir.path()).absoluteFilePath("typed name.bin")));
+    }
+
+    // A typed name with double quotes comes back as typed, as a double-click
+    // on the same file gives it, so that Open can name the quote as the
+    // problem; one whole name in quotes is that name.
+    void typedNamesWithQuotesComeBackAsTyped_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("expected");
+        // Plain literals: moc misreads raw strings that hold quotes.
+        QTest::newRow("quotes inside") << "my \"best\" balls.bin"
+                                       << "my \"best\" balls.bin";
+        QTest::newRow("one quote") << "12\" ball.bin"
+                                   << "12\" ball.bin";
+        QTest::newRow("whole name quoted") << "\"unnamed_1964.bin\""
+                                           << "unnamed_1964.bin";
+    }
+    void typedNamesWithQuotesComeBackAsTyped() {
+        QFETCH(QString, typed);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QFile file(dir.filePath(expected));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        const QString chosen = showAndDrive(dir.path(), [&](QFileDialog& dialog) {
+            auto* edit = dialog.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            if (!edit)
+                qFatal("the chooser has no name box");
+            edit->setText(typed);
+            QMetaObject::invokeMethod(&dialog, "accept"); // what the Open button does
+        });
+        QCOMPARE(chosen, QDir::toNativeSeparators(QDir(dir.path()).absoluteFilePath(expected)));
     }
 };
 

@@ -1,6 +1,7 @@
 // A stand-in for the shell commands the process tests run on Linux, for
 // Windows, where there is no /bin/sh. Its arguments are steps done in order:
-//   sleep <ms> | touch <file> | exit <code> | crash
+//   sleep <ms> | touch <file> | stderr <count> <line> | exit <code> | crash
+// ("stderr" writes <count> letters and a line break, then <line>).
 // "exit" ends it at once, so that anything after it shows whether someone
 // other than the program itself read the command line.
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
+#include <iostream>
 #include <string>
 #include <thread>
 
@@ -21,6 +23,9 @@ int main(int argc, char** argv) {
         } else if (step == "touch") {
             std::ofstream{value};
             ++i;
+        } else if (step == "stderr" && i + 2 < argc) {
+            std::cerr << std::string(std::size_t(std::atoi(value)), 'x') << '\n' << argv[i + 2] << std::endl;
+            i += 2;
         } else if (step == "exit") {
             return std::atoi(value);
         } else if (step == "crash") {

@@ -47,11 +47,11 @@ private:
 
 class StepRunner final : public ProcessRunner {
 public:
-    int runAndWait(const QString& program, const QStringList& arguments) override {
+    ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         step("tool-start");
-        const int code = defaultPlatform().processes->runAndWait(program, arguments);
+        ProcessOutcome outcome = defaultPlatform().processes->runAndWait(program, arguments);
         step("tool-end");
-        return code;
+        return outcome;
     }
 };
 

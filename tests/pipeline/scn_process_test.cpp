@@ -30,6 +30,9 @@ QString notAProgramName() {
 QString sleepTouchExit5(const QString& done) {
     return probe() + QString(R"( sleep 400 touch "%1" exit 5)").arg(done);
 }
+QString noisyFailure() {
+    return probe() + R"( stderr 100000 "zlibtool: no room" exit 3)";
+}
 #else
 QString sleepThenExit7() {
     return R"("/bin/sh" -c "sleep 0.2; exit 7")";
@@ -45,6 +48,9 @@ QString notAProgramName() {
 }
 QString sleepTouchExit5(const QString& done) {
     return QString(R"("/bin/sh" -c "sleep 0.4; touch '%1'; exit 5")").arg(done);
+}
+QString noisyFailure() {
+    return R"("/bin/sh" -c "head -c 100000 /dev/zero | tr '\0' x >&2; echo >&2; echo 'zlibtool: no room' >&2; exit 3")";
 }
 #endif
 
@@ -139,6 +145,14 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     QCOMPARE(process.Run_Process(R"("/no/such/folder/zlibtool" "x" -d)", 0), -1);
     // A program killed by a signal has no exit code to report as a success.
     QCOMPARE(process.Run_Process(killedProgram(), 0), -1);
+    QCOMPARE(process.run(killedProgram()).end, ProcessOutcome::End::Crashed);
+    QCOMPARE(process.run(R"("/no/such/folder/zlibtool" "x" -d)").end, ProcessOutcome::End::NotStarted);
+    // The program's error output comes back with its exit code; only its
+    // end is kept when there is a lot of it.
+    const ProcessOutcome failed = process.run(noisyFailure());
+    QCOMPARE(failed.code(), 3);
+    QVERIFY(failed.errorOutput.endsWith("zlibtool: no room\n"));
+    QVERIFY(failed.errorOutput.size() <= 4096);
 
     // Arguments reach the program as they are: nothing is run by a shell.
     QTemporaryDir dir;

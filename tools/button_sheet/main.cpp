@@ -5,6 +5,7 @@
 #include <QGuiApplication>
 #include <QPainter>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
@@ -77,12 +78,16 @@ FaceInputs button(int style, int width = buttonWidth, int height = buttonHeight)
 
 // Puts one face on the sheet, cut to the window region for style 3 as the
 // window system would show it.
+// Above 1x the faces are drawn for the sheet's device pixels and cut their
+// own corners.
+double deviceRatio = 1.0;
+
 void place(QPainter& painter, const FaceInputs& in, QPoint at) {
     FaceMemory memory;
     memory.surfaceBackColor = in.BackColor;
-    const QImage face = PaintButtonFace(in, memory);
+    const QImage face = PaintButtonFaceAt(in, memory, deviceRatio);
     painter.save();
-    if (in.ButtonStyle == 3)
+    if (in.ButtonStyle == 3 && deviceRatio <= 1.0)
         painter.setClipRegion(MakeRoundRegion(in.width, in.height).translated(at));
     painter.drawImage(at, face);
     painter.restore();
@@ -99,14 +104,18 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication app(argc, argv);
     const QString output = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VESTREL_SHEET_PATH);
+    // An optional device pixel ratio, to see the faces as a 150 % or 200 % desktop shows them.
+    if (argc > 2)
+        deviceRatio = std::max(1.0, QString::fromLocal8Bit(argv[2]).toDouble());
 
     const int columns = static_cast<int>(states().size());
     const int cellWidth = buttonWidth + gap;
     const int cellHeight = buttonHeight + gap;
     const int gridBottom = headerHeight + 5 * cellHeight;
     const int extrasHeight = 3 * (headerHeight + cellHeight) + 10;
-    QImage sheet(labelWidth + columns * cellWidth + gap, gridBottom + extrasHeight + gap,
-                 QImage::Format_RGB32);
+    const QSize sheetSize(labelWidth + columns * cellWidth + gap, gridBottom + extrasHeight + gap);
+    QImage sheet(sheetSize * deviceRatio, QImage::Format_RGB32);
+    sheet.setDevicePixelRatio(deviceRatio);
     sheet.fill(container);
     QPainter painter(&sheet);
     painter.setPen(Qt::black);
@@ -176,7 +185,7 @@ int main(int argc, char** argv) {
         state.apply(save);
         place(painter, save, QPoint(x, top));
         x += 153 + gap;
-        if (x + 153 > sheet.width())
+        if (x + 153 > sheetSize.width())
             break;
     }
     FaceInputs add = button(3, 89, 25);

@@ -37,27 +37,43 @@ Sink appendTo(Bytes& out) {
     };
 }
 
-// Inflates one stream into the sink; `produced` counts what came out.
-Error inflateTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit,
+// Feeds the input's bytes to zlib one piece at a time; returns false when a
+// read fails.
+bool refill(Input& input, z_stream& zs, std::uint64_t& pos) {
+    if (zs.avail_in != 0 || pos == input.size())
+        return true;
+    const std::span<const unsigned char> piece =
+        input.read(pos, std::size_t(std::min<std::uint64_t>(input.size() - pos, maxChunk)));
+    if (piece.empty())
+        return false;
+    zs.next_in = const_cast<Bytef*>(piece.data());
+    zs.avail_in = uInt(piece.size());
+    pos += piece.size();
+    return true;
+}
+
+// Inflates one stream, from `from` to the end of the input, into the sink;
+// `produced` counts what came out.
+Error inflateTo(Input& input, std::uint64_t from, const Sink& sink, std::size_t limit,
                 std::size_t& produced) {
     produced = 0;
-    if (input.empty())
+    if (from >= input.size())
         return Error::Truncated;
     z_stream zs{};
     if (inflateInit(&zs) != Z_OK)
         return Error::OutOfMemory;
     Error error = Error::None;
-    std::size_t inPos = 0;
+    std::uint64_t pos = from;
     try {
         Bytes buffer(outputChunk);
         while (true) {
-            const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
-            zs.next_in = const_cast<Bytef*>(input.data() + inPos);
-            zs.avail_in = uInt(inChunk);
+            if (!refill(input, zs, pos)) {
+                error = Error::ReadFailed;
+                break;
+            }
             zs.next_out = buffer.data();
             zs.avail_out = uInt(buffer.size());
             const int status = inflate(&zs, Z_NO_FLUSH);
-            inPos += inChunk - zs.avail_in;
             const std::size_t got = buffer.size() - zs.avail_out;
             if (got > limit - produced) {
                 error = Error::TooLarge;
@@ -80,7 +96,7 @@ Error inflateTo(std::span<const unsigned char> input, const Sink& sink, std::siz
             }
             // zlib calls a stream that stops early merely "no progress";
             // with all input used and room left, it is cut short.
-            if (inPos == input.size() && zs.avail_out != 0) {
+            if (zs.avail_in == 0 && pos == input.size() && zs.avail_out != 0) {
                 error = Error::Truncated;
                 break;
             }
@@ -88,19 +104,36 @@ Error inflateTo(std::span<const unsigned char> input, const Sink& sink, std::siz
     } catch (const std::bad_alloc&) {
         error = Error::OutOfMemory;
     }
+    const bool allUsed = zs.avail_in == 0 && pos == input.size();
     inflateEnd(&zs);
     // zlib reports success at the end of the stream whatever follows it.
-    if (error == Error::None && inPos != input.size())
+    if (error == Error::None && !allUsed)
         error = Error::TrailingData;
     return error;
 }
 
-Error containerTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit) {
+Error containerTo(Input& input, std::uint32_t decompressedSize, const Sink& sink, std::size_t limit) {
     std::size_t produced = 0;
-    const Error error = inflateTo(input.subspan(containerHeaderSize), sink, limit, produced);
-    if (error == Error::None && produced != le32(input.data() + 12))
+    const Error error = inflateTo(input, containerHeaderSize, sink, limit, produced);
+    if (error == Error::None && produced != decompressedSize)
         return Error::SizeMismatch;
     return error;
+}
+
+bool readExactly(Input& input, std::uint64_t offset, std::span<unsigned char> out) {
+    std::size_t done = 0;
+    while (done < out.size()) {
+        const std::span<const unsigned char> piece = input.read(offset + done, out.size() - done);
+        if (piece.empty())
+            return false;
+        std::copy(piece.begin(), piece.end(), out.begin() + std::ptrdiff_t(done));
+        done += piece.size();
+    }
+    return true;
+}
+
+bool discard(std::span<const unsigned char>) {
+    return true;
 }
 
 } // namespace
@@ -123,28 +156,34 @@ std::string_view describe(Error error) {
         return "out of memory";
     case Error::SinkFailed:
         return "the output could not be written";
+    case Error::ReadFailed:
+        return "the input could not be read";
     }
     return "unknown error";
 }
 
 Error compressTo(std::span<const unsigned char> input, const Sink& sink) {
+    SpanInput in(input);
+    return compressTo(in, sink);
+}
+
+Error compressTo(Input& input, const Sink& sink) {
     z_stream zs{};
     if (deflateInit(&zs, Z_DEFAULT_COMPRESSION) != Z_OK)
         return Error::OutOfMemory;
     Error error = Error::None;
-    std::size_t inPos = 0;
+    std::uint64_t pos = 0;
     try {
         Bytes buffer(outputChunk);
         int status = Z_OK;
         while (status != Z_STREAM_END) {
-            const std::size_t inChunk = std::min(input.size() - inPos, maxChunk);
-            zs.next_in = const_cast<Bytef*>(input.data() + inPos);
-            zs.avail_in = uInt(inChunk);
+            if (!refill(input, zs, pos)) {
+                error = Error::ReadFailed;
+                break;
+            }
             zs.next_out = buffer.data();
             zs.avail_out = uInt(buffer.size());
-            const bool last = inPos + inChunk == input.size();
-            status = deflate(&zs, last ? Z_FINISH : Z_NO_FLUSH);
-            inPos += inChunk - zs.avail_in;
+            status = deflate(&zs, pos == input.size() ? Z_FINISH : Z_NO_FLUSH);
             if (status == Z_STREAM_ERROR) {
                 error = Error::OutOfMemory;
                 break;
@@ -172,42 +211,60 @@ Result compress(std::span<const unsigned char> input) {
 
 Result decompressStream(std::span<const unsigned char> input, std::size_t limit) {
     Result result;
+    SpanInput in(input);
     std::size_t produced = 0;
-    result.error = inflateTo(input, appendTo(result.data), limit, produced);
+    result.error = inflateTo(in, 0, appendTo(result.data), limit, produced);
     if (!result.ok())
         result.data = {};
     return result;
 }
 
 Error decompressTo(std::span<const unsigned char> input, const Sink& sink, std::size_t limit, Form* form) {
-    const bool container =
-        input.size() > containerHeaderSize && le32(input.data() + 8) == input.size() - containerHeaderSize;
-    std::size_t produced = 0;
+    SpanInput in(input);
+    return decompressTo(in, sink, limit, form);
+}
+
+Error decompressTo(Input& input, const Sink& sink, std::size_t limit, Form* form) {
+    std::array<unsigned char, containerHeaderSize> head{};
+    bool container = false;
+    if (input.size() > containerHeaderSize) {
+        if (!readExactly(input, 0, head))
+            return Error::ReadFailed;
+        container = le32(head.data() + 8) == input.size() - containerHeaderSize;
+    }
     const Form bare;
     Form wrapped{true, {}};
-    if (container)
-        std::copy_n(input.begin(), wrapped.signature.size(), wrapped.signature.begin());
+    std::copy_n(head.begin(), wrapped.signature.size(), wrapped.signature.begin());
     const auto readAs = [form](const Form& which, Error error) {
         if (form && error == Error::None)
             *form = which;
         return error;
     };
+    std::size_t produced = 0;
     if (!container)
-        return readAs(bare, inflateTo(input, sink, limit, produced));
-    if (!looksLikeZlibHeader(input))
-        return readAs(wrapped, containerTo(input, sink, limit));
-    // A signature that happens to look like a zlib header: try the plain
-    // reading first, aside, so that its failure leaves the sink untouched.
-    const Result plain = decompressStream(input, limit);
-    if (plain.ok())
-        return readAs(bare, sink(plain.data) ? Error::None : Error::SinkFailed);
-    return readAs(wrapped, containerTo(input, sink, limit));
+        return readAs(bare, inflateTo(input, 0, sink, limit, produced));
+    const std::uint32_t decompressedSize = le32(head.data() + 12);
+    if (!looksLikeZlibHeader(head))
+        return readAs(wrapped, containerTo(input, decompressedSize, sink, limit));
+    // A signature that happens to look like a zlib header: the plain reading
+    // is tried first without output, so that its failure leaves the sink
+    // untouched, and only a reading known to succeed is repeated into it.
+    const Error plain = inflateTo(input, 0, discard, limit, produced);
+    if (plain == Error::ReadFailed)
+        return plain;
+    if (plain == Error::None)
+        return readAs(bare, inflateTo(input, 0, sink, limit, produced));
+    return readAs(wrapped, containerTo(input, decompressedSize, sink, limit));
 }
 
 FormResult formOf(std::span<const unsigned char> input, std::size_t limit) {
+    SpanInput in(input);
+    return formOf(in, limit);
+}
+
+FormResult formOf(Input& input, std::size_t limit) {
     FormResult result;
-    result.error = decompressTo(
-        input, [](std::span<const unsigned char>) { return true; }, limit, &result.form);
+    result.error = decompressTo(input, discard, limit, &result.form);
     return result;
 }
 

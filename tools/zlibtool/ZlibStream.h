@@ -39,6 +39,7 @@ enum class Error {
     SizeMismatch, // a container's sizes disagree with its stream
     OutOfMemory,
     SinkFailed, // the receiver of the output gave up
+    ReadFailed, // the input could not be read; the Input keeps the reason
 };
 
 std::string_view describe(Error error);
@@ -53,8 +54,33 @@ struct Result {
 // write), which is reported as Error::SinkFailed.
 using Sink = std::function<bool(std::span<const unsigned char>)>;
 
+// Input of a known size read in pieces, from memory or from a file, so that
+// a file is streamed through the same code that reads a buffer.
+class Input {
+public:
+    virtual ~Input() = default;
+    virtual std::uint64_t size() const = 0;
+    // Some of the bytes from `offset` on: at least one and at most `want`
+    // (offset + want <= size(), want > 0), valid until the next call. Empty
+    // when the read fails, which is reported as Error::ReadFailed.
+    virtual std::span<const unsigned char> read(std::uint64_t offset, std::size_t want) = 0;
+};
+
+class SpanInput final : public Input {
+public:
+    explicit SpanInput(std::span<const unsigned char> bytes) : m_bytes(bytes) {}
+    std::uint64_t size() const override { return m_bytes.size(); }
+    std::span<const unsigned char> read(std::uint64_t offset, std::size_t want) override {
+        return m_bytes.subspan(std::size_t(offset), want);
+    }
+
+private:
+    std::span<const unsigned char> m_bytes;
+};
+
 // One zlib stream of the whole input, at zlib's default level.
 Error compressTo(std::span<const unsigned char> input, const Sink& sink);
+Error compressTo(Input& input, const Sink& sink);
 Result compress(std::span<const unsigned char> input);
 
 // Exactly one complete zlib stream, every byte of the input consumed.
@@ -76,6 +102,11 @@ struct Form {
 // receives the form the input was read in.
 Error decompressTo(std::span<const unsigned char> input, const Sink& sink,
                    std::size_t limit = maxDecompressedSize, Form* form = nullptr);
+// The same for an input read in pieces. When the signature itself looks like
+// a zlib header, the plain reading is first tried without output and the
+// input is read a second time, so memory stays small either way.
+Error decompressTo(Input& input, const Sink& sink, std::size_t limit = maxDecompressedSize,
+                   Form* form = nullptr);
 Result decompress(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
 
 // The form decompressTo reads this input in, judged exactly as it judges
@@ -85,6 +116,7 @@ struct FormResult {
     Form form;
 };
 FormResult formOf(std::span<const unsigned char> input, std::size_t limit = maxDecompressedSize);
+FormResult formOf(Input& input, std::size_t limit = maxDecompressedSize);
 
 // The whole file for one zlib stream in this form: the stream itself, or the
 // header (signature, the stream's size, decompressedSize) and the stream.

@@ -1,3 +1,4 @@
+#include "tests/tools/zlibtool/ChunkedInput.h"
 #include "tools/zlibtool/ZlibStream.h"
 
 #include <QTest>
@@ -40,6 +41,13 @@ Bytes container(const Bytes& stream, std::uint32_t compressedSize, std::uint32_t
             out.push_back(static_cast<unsigned char>(v >> (8 * i)));
     out.insert(out.end(), stream.begin(), stream.end());
     return out;
+}
+
+Sink appendTo(Bytes& out) {
+    return [&out](std::span<const unsigned char> piece) {
+        out.insert(out.end(), piece.begin(), piece.end());
+        return true;
+    };
 }
 
 } // namespace
@@ -213,6 +221,68 @@ private slots:
         }
         QCOMPARE(formOf(container(stream, std::uint32_t(stream.size()), 999)).error, Error::SizeMismatch);
         QVERIFY(!inForm(Form{true, {}}, stream, std::uint64_t(1) << 32));
+    }
+
+    // A file read in pieces gives exactly what the same bytes in memory
+    // give, the same error included, wherever the pieces end.
+    void piecewiseReadingAgreesWithTheBuffer() {
+        std::mt19937 random(1815);
+        const Bytes data = sampleData(100000);
+        const Bytes stream = zlibCompressed(data);
+        const auto size = std::uint32_t(stream.size());
+        std::vector<Bytes> inputs = {stream,
+                                     container(stream, size, 100000),
+                                     container(stream, size, 99999),
+                                     container(stream, size, 100000, "\x78\x9c\x03\x00\x00\x00\x00\x01"),
+                                     zlibCompressed(Bytes(maxDecompressedSize / 8, 'z')),
+                                     Bytes(),
+                                     Bytes(17, 0x78)};
+        for (int i = 0; i < 40; ++i) {
+            Bytes file = i % 2 ? stream : inputs[1];
+            switch (i % 4) {
+            case 0:
+                file.resize(random() % file.size());
+                break;
+            case 1:
+                file[random() % file.size()] ^= static_cast<unsigned char>(1 + random() % 255);
+                break;
+            case 2:
+                file.push_back(static_cast<unsigned char>(random()));
+                break;
+            default:
+                std::generate(file.begin() + 2, file.end(),
+                              [&] { return static_cast<unsigned char>(random()); });
+            }
+            inputs.push_back(std::move(file));
+        }
+        for (const Bytes& file : inputs) {
+            Form spanForm;
+            Bytes whole;
+            const Error spanError = decompressTo(file, appendTo(whole), maxDecompressedSize / 8, &spanForm);
+            for (const std::size_t largest :
+                 {std::size_t(1), std::size_t(7), std::size_t(4096), std::size_t(1) << 20}) {
+                ChunkedInput pieces(file, random(), largest);
+                Form form;
+                Bytes streamed;
+                const Error error = decompressTo(pieces, appendTo(streamed), maxDecompressedSize / 8, &form);
+                QCOMPARE(error, spanError);
+                QVERIFY(error == Error::None ? streamed == whole && form == spanForm : true);
+                QVERIFY(streamed.size() <= maxDecompressedSize / 8);
+            }
+            ChunkedInput packing(file, random(), 3000);
+            Bytes packed;
+            QCOMPARE(compressTo(packing, appendTo(packed)), Error::None);
+            QVERIFY(decompress(packed).data == file);
+        }
+        // A read that fails is reported as such, in either direction.
+        ChunkedInput failing(stream, 1, 100, stream.size() / 2);
+        QCOMPARE(decompressTo(failing, [](std::span<const unsigned char>) { return true; }),
+                 Error::ReadFailed);
+        ChunkedInput failingHeader(inputs[1], 1, 4, 8);
+        QCOMPARE(formOf(failingHeader).error, Error::ReadFailed);
+        ChunkedInput failingPack(data, 1, 100, 5000);
+        QCOMPARE(compressTo(failingPack, [](std::span<const unsigned char>) { return true; }),
+                 Error::ReadFailed);
     }
 };
 

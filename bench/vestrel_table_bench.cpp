@@ -1,0 +1,148 @@
+// vestrel-table's export and import of a full table (32,767 balls) in a
+// compressed game file, run in-process, against the floor of the same work
+// done with zlib alone. Export: read the game file, decompress it, write the
+// decompressed bytes with one plain call. Import: compress the table, write
+// the compressed bytes with one plain call. Target: each within 2x. Both
+// sides run alternately in the same iterations. Our writes replace their
+// file durably (synced); `synced_ratio` compares with a floor whose write is
+// synced the same way, to show what the sync alone costs.
+
+#include "ball_table/BallFile.h"
+#include "bench/FullBallTable.h"
+#include "tools/vestrel_table/Commands.h"
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+#include <chrono>
+#include <cstdio>
+
+#include <unistd.h>
+
+namespace {
+
+constexpr double targetRatio = 2.0;
+using Clock = std::chrono::steady_clock;
+
+struct Fixture {
+    QTemporaryDir dir;
+    QByteArray table;
+    QByteArray game;
+    QString gamePath;
+    QString csvPath;
+    Fixture() {
+        table = *BallFile::encode(fullBallTable());
+        const auto packed = zlibtool::compress(
+            {reinterpret_cast<const unsigned char*>(table.constData()), std::size_t(table.size())});
+        game = QByteArray(reinterpret_cast<const char*>(packed.data.data()), qsizetype(packed.data.size()));
+        gamePath = dir.filePath("unnamed_1964.bin");
+        csvPath = dir.filePath("balls.csv");
+        vestrel_table::Output output;
+        if (!write(gamePath, game, false) ||
+            vestrel_table::run({"export", gamePath, "-o", csvPath}, output) != 0)
+            std::abort();
+    }
+    static bool write(const QString& path, const QByteArray& bytes, bool sync) {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered) &&
+               file.write(bytes) == bytes.size() && (!sync || ::fdatasync(file.handle()) == 0);
+    }
+    static QByteArray read(const QString& path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) ? file.readAll() : QByteArray();
+    }
+};
+
+Fixture& fixture() {
+    static Fixture f;
+    return f;
+}
+
+double seconds(Clock::duration d) {
+    return std::chrono::duration<double>(d).count();
+}
+
+void report(benchmark::State& state, double ours, double plain, double synced) {
+    const double ratio = ours / plain;
+    const double n = double(state.iterations());
+    state.counters["floor_ms"] = plain * 1e3 / n;
+    state.counters["ratio"] = ratio;
+    state.counters["synced_floor_ms"] = synced * 1e3 / n;
+    state.counters["synced_ratio"] = ours / synced;
+    char label[96];
+    std::snprintf(label, sizeof label, "%.2fx of zlib and one plain write (target <= %.0fx): %s", ratio,
+                  targetRatio, ratio <= targetRatio ? "ok" : "OVER");
+    state.SetLabel(label);
+}
+
+void BM_TableExport(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QString out = f.dir.filePath("export.csv");
+    const QString floorOut = f.dir.filePath("floor.unzlib");
+    const QString syncedOut = f.dir.filePath("synced.unzlib");
+    double ours = 0, plain = 0, synced = 0;
+    for (auto _ : state) {
+        for (const bool sync : {false, true}) {
+            const auto t0 = Clock::now();
+            const QByteArray packed = Fixture::read(f.gamePath);
+            const auto result = zlibtool::decompress(
+                {reinterpret_cast<const unsigned char*>(packed.constData()), std::size_t(packed.size())});
+            if (!result.ok() ||
+                !Fixture::write(sync ? syncedOut : floorOut,
+                                QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
+                                                        qsizetype(result.data.size())),
+                                sync))
+                state.SkipWithError("floor failed");
+            (sync ? synced : plain) += seconds(Clock::now() - t0);
+        }
+        const auto t1 = Clock::now();
+        vestrel_table::Output output;
+        if (vestrel_table::run({"export", f.gamePath, "-o", out}, output) != 0)
+            state.SkipWithError("export failed");
+        const auto t2 = Clock::now();
+        ours += seconds(t2 - t1);
+        state.SetIterationTime(seconds(t2 - t1));
+    }
+    report(state, ours, plain, synced);
+}
+
+void BM_TableImport(benchmark::State& state) {
+    Fixture& f = fixture();
+    const QString floorOut = f.dir.filePath("floor.bin");
+    const QString syncedOut = f.dir.filePath("synced.bin");
+    double ours = 0, plain = 0, synced = 0;
+    for (auto _ : state) {
+        for (const bool sync : {false, true}) {
+            const auto t0 = Clock::now();
+            const auto result = zlibtool::compress(
+                {reinterpret_cast<const unsigned char*>(f.table.constData()), std::size_t(f.table.size())});
+            if (!result.ok() ||
+                !Fixture::write(sync ? syncedOut : floorOut,
+                                QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
+                                                        qsizetype(result.data.size())),
+                                sync))
+                state.SkipWithError("floor failed");
+            (sync ? synced : plain) += seconds(Clock::now() - t0);
+        }
+        const auto t1 = Clock::now();
+        vestrel_table::Output output;
+        if (vestrel_table::run({"import", f.gamePath, f.csvPath}, output) != 0)
+            state.SkipWithError("import failed");
+        const auto t2 = Clock::now();
+        ours += seconds(t2 - t1);
+        state.SetIterationTime(seconds(t2 - t1));
+    }
+    if (Fixture::read(f.gamePath) != f.game)
+        state.SkipWithError("the import changed the table");
+    report(state, ours, plain, synced);
+}
+
+} // namespace
+
+BENCHMARK(BM_TableExport)->UseManualTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_TableImport)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+BENCHMARK_MAIN();

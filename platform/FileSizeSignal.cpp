@@ -1,0 +1,9 @@
+#include "platform/Platform.h"
+
+#include <csignal>
+
+void ignoreFileSizeSignal() {
+#ifdef SIGXFSZ
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+}

@@ -1,0 +1,226 @@
+#include "WindowHarness.h"
+
+#include "button_control/model/Button_XP.h"
+#include "main_window/Artwork.h"
+
+#include <QAccessible>
+#include <QApplication>
+#include <QFocusFrame>
+#include <QMenuBar>
+#include <QTimer>
+
+namespace {
+
+QAccessibleInterface* accessible(QWidget* widget) {
+    QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+    if (!face)
+        qFatal("%s has no accessible interface", qPrintable(widget->objectName()));
+    return face;
+}
+
+// The window drawn into an image of the given device pixel ratio.
+QImage rendered(QWidget* window, double ratio) {
+    QImage image(window->size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    image.fill(Qt::transparent);
+    window->render(&image);
+    return image;
+}
+
+} // namespace
+
+// What a screen reader and a keyboard user get from the window, and how it
+// looks on screens with more device pixels than pixels.
+class WindowAccessTest : public QObject {
+    Q_OBJECT
+private slots:
+    void boxesAndListAreNamedByTheirFrames() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1), ball("Beta", 8, 2, 3)}));
+        h.clickRow(1);
+        const std::pair<QWidget*, QString> named[] = {
+            {h.list(), QStringLiteral("List")},           {h.txt(5), QStringLiteral("Index")},
+            {h.txt(0), QStringLiteral("ID Ball")},        {h.txt(2), QStringLiteral("Name Ball")},
+            {h.txt(1), QStringLiteral("Producent Ball")}, {h.txt(3), QStringLiteral("Mode")},
+            {h.textId(), QStringLiteral("ID New Ball")},
+        };
+        for (const auto& [widget, name] : named) {
+            QAccessibleInterface* face = accessible(widget);
+            QCOMPARE(face->text(QAccessible::Name), name);
+            QCOMPARE(face->role(), widget == h.list() ? QAccessible::List : QAccessible::EditableText);
+        }
+        // The value names are announced with their boxes, and follow them.
+        QVERIFY(h.label1() != QStringLiteral("..."));
+        QCOMPARE(accessible(h.txt(1))->text(QAccessible::Description), h.label1());
+        QCOMPARE(accessible(h.txt(3))->text(QAccessible::Description), h.label2());
+        h.clickRow(0);
+        QCOMPARE(accessible(h.txt(1))->text(QAccessible::Description), h.label1());
+    }
+
+    // Both buttons are push buttons named by their captions, report enabled
+    // and focused, and their press action does what a click does.
+    void buttonsArePushButtonsThatPress() {
+        WindowHarness h;
+        const QString game = h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)});
+        h.open(game);
+        Button_XP* save = h.window->Cmd_Zapisz();
+        Button_XP* add = h.window->ADD();
+
+        QAccessibleInterface* addFace = accessible(add);
+        QCOMPARE(addFace->role(), QAccessible::Button);
+        QCOMPARE(addFace->text(QAccessible::Name), QStringLiteral("Add"));
+        QVERIFY(addFace->state().disabled);
+        QVERIFY(addFace->actionInterface());
+        addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(h.window->ListCount(), 1); // disabled: the press does nothing
+
+        h.retype(h.textId(), QStringLiteral("99"));
+        QVERIFY(!addFace->state().disabled);
+        QVERIFY(
+            addFace->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(h.window->ListCount(), 2);
+        QCOMPARE(h.window->table().Get_ID(1), 99);
+
+        QAccessibleInterface* saveFace = accessible(save);
+        QCOMPARE(saveFace->role(), QAccessible::Button);
+        QCOMPARE(saveFace->text(QAccessible::Name), QStringLiteral("Save"));
+        save->setFocus();
+        QVERIFY(saveFace->state().focused && saveFace->state().focusable);
+        h.messages().clear();
+        saveFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCOMPARE(h.messages().size(), std::size_t{1});
+        QCOMPARE(h.messages().front().text, QStringLiteral("Save File"));
+        QCOMPARE(h.readGameFile(game).Count(), 2);
+
+        // An access key is no part of the name; it is the button's accelerator.
+        save->setCaption(QStringLiteral("&Save"));
+        QCOMPARE(saveFace->text(QAccessible::Name), QStringLiteral("Save"));
+        QCOMPARE(saveFace->text(QAccessible::Accelerator), QStringLiteral("Alt+S"));
+    }
+
+    void tabVisitsTheControlsInReadingOrder() {
+        WindowHarness h;
+        h.textId()->setText(QStringLiteral("5")); // enables Add
+        h.list()->setFocus();
+        const QStringList expected = {QStringLiteral("Txt5"),   QStringLiteral("Txt0"),
+                                      QStringLiteral("Txt2"),   QStringLiteral("Txt1"),
+                                      QStringLiteral("Txt3"),   QStringLiteral("Cmd_Zapisz"),
+                                      QStringLiteral("TextID"), QStringLiteral("ADD"),
+                                      QStringLiteral("Image1"), QStringLiteral("List1")};
+        QStringList visited;
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            visited << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString());
+        }
+        QCOMPARE(visited, expected);
+        // The list shows its focus with a frame even when it has no lines.
+        auto* listFocus = h.window->findChild<QFocusFrame*>();
+        QVERIFY(listFocus && listFocus->isVisible());
+        QTest::keyClick(h.list(), Qt::Key_Tab);
+        QVERIFY(!listFocus->isVisible());
+    }
+
+    // The commands that are otherwise mouse-only: the menus from F10, the
+    // about box from the picture and the list's summary from the menu key.
+    void mouseOnlyCommandsHaveKeys() {
+        WindowHarness h;
+        h.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+        QTest::keyClick(h.window.get(), Qt::Key_F10);
+        QVERIFY(h.window->menuBar()->activeAction());
+        QCOMPARE(h.window->menuBar()->activeAction()->text(), QStringLiteral("File"));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)}));
+        h.clickRow(0);
+        h.messages().clear();
+        QWidget* picture = h.find<QWidget>("Image1");
+        picture->setFocus();
+        QTest::keyClick(picture, Qt::Key_Return);
+        QTest::keyClick(picture, Qt::Key_Space);
+        QContextMenuEvent menuKey(QContextMenuEvent::Keyboard, QPoint(4, 4),
+                                  h.list()->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(h.list(), &menuKey);
+        QCOMPARE(h.messages().size(), std::size_t{3});
+        QCOMPARE(h.messages()[0].text, QStringLiteral("Tarnholt Team"));
+        QCOMPARE(h.messages()[1].text, QStringLiteral("Tarnholt Team"));
+        QVERIFY(h.messages()[2].text.startsWith(QStringLiteral("Index = 1\r\n")));
+    }
+
+    // The about box and the Info texts are the system's message boxes: Enter
+    // and Escape each close them.
+    void messageBoxesCloseWithEnterAndEscape() {
+        WindowHarness h;
+        h.fake.platform.messages = defaultPlatform().messages;
+        const std::function<void()> commands[] = {
+            [&] { h.action("Mode")->trigger(); },
+            [&] { h.action("Producent")->trigger(); },
+            [&] { QTest::mouseClick(h.find<QWidget>("Image1"), Qt::LeftButton); },
+        };
+        for (const auto& command : commands) {
+            for (const Qt::Key key : {Qt::Key_Return, Qt::Key_Escape}) {
+                bool closedByKey = false;
+                QTimer::singleShot(0, [&] {
+                    QWidget* box = QApplication::activeModalWidget();
+                    QVERIFY(box);
+                    QTest::keyClick(box, key);
+                    closedByKey = QApplication::activeModalWidget() == nullptr;
+                    if (!closedByKey)
+                        box->close(); // do not leave the test waiting
+                });
+                command();
+                QVERIFY(closedByKey);
+            }
+        }
+    }
+
+    // The window drawn at 1x, 1.5x and 2x: at 1x the buttons show their 1x
+    // faces; above, the buttons, the picture and the icon are drawn for the
+    // device pixels, not blown up.
+    void windowIsDrawnForTheDevicePixels() {
+        WindowHarness h;
+        h.textId()->setText(QStringLiteral("5"));
+        const QImage picture1x = Artwork::ballPicture(1.0).toImage();
+        for (const double ratio : {1.0, 1.5, 2.0}) {
+            const QImage image = rendered(h.window.get(), ratio);
+            for (Button_XP* button : {h.window->Cmd_Zapisz(), h.window->ADD()}) {
+                const QImage& face = button->face();
+                QVERIFY(qFuzzyCompare(face.devicePixelRatio(), ratio));
+                if (ratio == 1.5)
+                    continue; // fractional positions: checked through the face alone
+                const QPoint at = button->mapTo(h.window.get(), QPoint(0, 0)) * ratio;
+                const QRegion shown = button->mask().isEmpty() ? QRegion(button->rect()) : button->mask();
+                for (int y = 0; y < face.height(); ++y)
+                    for (int x = 0; x < face.width(); ++x)
+                        if (shown.contains(
+                                QPoint(static_cast<int>(x / ratio), static_cast<int>(y / ratio))) &&
+                            qAlpha(face.pixel(x, y)) == 255)
+                            QCOMPARE(image.pixel(at + QPoint(x, y)), face.pixel(x, y));
+            }
+            if (ratio == 2.0) {
+                QWidget* box = h.find<QWidget>("Image1");
+                const QPoint at = box->mapTo(h.window.get(), QPoint(0, 0)) * ratio;
+                const QImage sharp = Artwork::ballPicture(2.0).toImage();
+                // What shows of the picture: the frames above overlap its top
+                // ten pixels and its right edge, its container ends 15 pixels
+                // above its bottom.
+                const QRect open(0, 20, 480, 2 * 169 - 20);
+                QCOMPARE(image.copy(open.translated(at)).convertToFormat(QImage::Format_RGB32),
+                         sharp.copy(open).convertToFormat(QImage::Format_RGB32));
+                QVERIFY(sharp != picture1x.scaled(sharp.size()));
+            }
+        }
+        const QPixmap icon = h.window->windowIcon().pixmap(QSize(16, 16), 2.0);
+        QCOMPARE(icon.size(), QSize(32, 32));
+        QImage sharpIcon = icon.toImage().convertToFormat(QImage::Format_ARGB32);
+        sharpIcon.setDevicePixelRatio(1.0);
+        QCOMPARE(sharpIcon, h.window->windowIcon()
+                                .pixmap(QSize(32, 32), 1.0)
+                                .toImage()
+                                .convertToFormat(QImage::Format_ARGB32));
+    }
+};
+
+QTEST_MAIN(WindowAccessTest)
+#include "window_access_test.moc"

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ball_table/Baza.h"
+#include "common/FakePlatform.h"
+#include "common/ToolFolder.h"
+#include "pipeline/GameFilePipeline.h"
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <QDir>
+
+#include <span>
+
+// The pipeline on a throw-away application folder with the real tool, a
+// recording platform and game files in either form.
+struct PipelineHarness {
+    ToolFolder tools;
+    FakePlatform fake;
+    Baza table;
+    GameFilePipeline pipeline{table, fake.platform, nullptr, tools.appPath()};
+
+    static std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
+        return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
+    }
+    // A game file holding ballFile, in the given form.
+    QString game(const QString& name, const QByteArray& ballFile, const zlibtool::Form& form = {}) const {
+        const zlibtool::Result packed = zlibtool::compress(bytesOf(ballFile));
+        const auto whole = zlibtool::inForm(form, packed.data, std::uint64_t(ballFile.size()));
+        const QString path = tools.scratch() + name;
+        if (!packed.ok() || !whole ||
+            !BallFileBytes::writeFile(
+                path, QByteArray(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size()))))
+            return {};
+        return path;
+    }
+    GameFilePipeline::OpenOutcome openPath(const QString& path) {
+        fake.fileDialog.answers.push_back(path);
+        return pipeline.open();
+    }
+    QString lastMessage() const {
+        return fake.messages.shown.empty() ? QString() : fake.messages.shown.back().text;
+    }
+    // Every entry of the working folder, hidden ones included.
+    QStringList everyWorkingEntry() const {
+        return QDir(tools.workingFolder())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    }
+};
+
+// A container form with a signature no zlib stream starts with.
+inline zlibtool::Form containerForm() {
+    return {true, {'V', 'S', 'T', 0x01, 0xFE, 0x00, 'b', '!'}};
+}

@@ -1,0 +1,175 @@
+#include "PipelineHarness.h"
+
+#include <QTest>
+
+#include <cerrno>
+
+using OpenOutcome = GameFilePipeline::OpenOutcome;
+using SaveOutcome = GameFilePipeline::SaveOutcome;
+
+namespace {
+
+QStringList entriesBeside(const QString& path) {
+    return QDir(QFileInfo(path).path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+}
+
+ProcessOutcome crashed() {
+    return {ProcessOutcome::End::Crashed, -1, {}};
+}
+
+} // namespace
+
+// Every failure of Open and Save names its real cause and leaves the game
+// file as it was.
+class FailureCausesTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() {
+        QVERIFY2(QFileInfo(ToolFolder::builtTool()).isExecutable(), "zlibtool has not been built");
+    }
+
+    void storageFailuresOfTheReplace_data() {
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<qint64>("partialBytes");
+        QTest::addColumn<QString>("stepWords");
+        QTest::newRow("write EIO") << int(FailingFileCalls::Write) << EIO << qint64(-1) << "written";
+        QTest::newRow("disk full") << int(FailingFileCalls::Write) << ENOSPC << qint64(-1) << "written";
+        QTest::newRow("disk full halfway")
+            << int(FailingFileCalls::Write) << ENOSPC << qint64(100) << "written";
+        QTest::newRow("file-size limit") << int(FailingFileCalls::Write) << EFBIG << qint64(-1) << "written";
+        QTest::newRow("sync EIO") << int(FailingFileCalls::Sync) << EIO << qint64(-1) << "synced";
+        QTest::newRow("close EIO") << int(FailingFileCalls::Close) << EIO << qint64(-1) << "closed";
+        QTest::newRow("rename EIO") << int(FailingFileCalls::Rename) << EIO << qint64(-1) << "renamed";
+    }
+    void storageFailuresOfTheReplace() {
+        QFETCH(int, kind);
+        QFETCH(int, error);
+        QFETCH(qint64, partialBytes);
+        QFETCH(QString, stepWords);
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        const QString path = h.game("unnamed_1964.bin", ballFileBytes(variedBalls(50)), containerForm());
+        const QByteArray original = BallFileBytes::readFile(path);
+        QCOMPARE(h.openPath(path), OpenOutcome::Loaded);
+        QVERIFY(h.table.Zmien_Dane(0, 1, "Changed", 2, 3));
+        h.fake.files.failOn(FailingFileCalls::Kind(kind), 1, error, partialBytes);
+
+        QCOMPARE(h.pipeline.save(), SaveOutcome::Failed);
+        const QString message = h.lastMessage();
+        QVERIFY2(message.contains(stepWords) && message.contains(qt_error_string(error)) &&
+                     message.contains(QString("\"%1\" was not changed.").arg(path)),
+                 qPrintable(message));
+        QCOMPARE(BallFileBytes::readFile(path), original);
+        QCOMPARE(entriesBeside(path), QStringList{"unnamed_1964.bin"});
+
+        // Once the storage works again, the same table saves.
+        h.fake.files.failOn(FailingFileCalls::Kind(kind), 0, 0);
+        QCOMPARE(h.pipeline.save(), SaveOutcome::Saved);
+        QVERIFY(BallFileBytes::readFile(path) != original);
+    }
+
+    // The tool's runs on Save: a killed run says so, a failed one shows the
+    // tool's own reason, and only a check that really gives back another
+    // table says that.
+    void toolFailuresOnSave_data() {
+        QTest::addColumn<bool>("checkRun");
+        QTest::addColumn<bool>("killed");
+        QTest::addColumn<QString>("expected");
+        const QString full = "zlibtool: cannot write \"x.unzlib\": No space left on device";
+        QTest::newRow("compress killed") << false << true << "killed";
+        QTest::newRow("compress fails") << false << false << full;
+        QTest::newRow("check killed") << true << true << "killed";
+        QTest::newRow("check fails") << true << false << full;
+    }
+    void toolFailuresOnSave() {
+        QFETCH(bool, checkRun);
+        QFETCH(bool, killed);
+        QFETCH(QString, expected);
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        const QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
+        const QByteArray original = BallFileBytes::readFile(path);
+        QCOMPARE(h.openPath(path), OpenOutcome::Loaded);
+        h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
+            const bool checking = arguments.size() == 2;
+            if (checking != checkRun)
+                return defaultPlatform().processes->runAndWait(program, arguments);
+            return killed ? crashed() : ProcessOutcome::exited(1, "some detail\n" + expected + "\n");
+        };
+        QCOMPARE(h.pipeline.save(), SaveOutcome::Failed);
+        QVERIFY2(h.lastMessage().contains(expected) && !h.lastMessage().contains("does not give back"),
+                 qPrintable(h.lastMessage()));
+        QCOMPARE(BallFileBytes::readFile(path), original);
+        QCOMPARE(entriesBeside(path), QStringList{"unnamed_1964.bin"});
+    }
+
+    // A failed decompression names its cause and leaves no copy behind.
+    void toolFailuresOnOpen_data() {
+        QTest::addColumn<bool>("killed");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("killed") << true << "przerwany";
+        QTest::newRow("fails") << false << "zlibtool: the file is damaged";
+    }
+    void toolFailuresOnOpen() {
+        QFETCH(bool, killed);
+        QFETCH(QString, expected);
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        const QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
+        h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
+            // Leaves a partial result, as a tool stopped halfway might.
+            BallFileBytes::writeFile(arguments[0] + ".unzlib", "partial");
+            Q_UNUSED(program);
+            return killed ? crashed() : ProcessOutcome::exited(1, expected + "\n");
+        };
+        QCOMPARE(h.openPath(path), OpenOutcome::Failed);
+        QVERIFY2(h.lastMessage().startsWith("Wystąpił błąd") && h.lastMessage().contains(expected),
+                 qPrintable(h.lastMessage()));
+        QCOMPARE(h.everyWorkingEntry(), QStringList());
+    }
+
+    // Nothing larger than any game file can be is copied or read.
+    void oversizedFileIsRefusedAtOnce() {
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        QFile huge(h.tools.scratch() + "movie.bin");
+        QVERIFY(huge.open(QIODevice::WriteOnly));
+        QVERIFY(huge.resize(qint64(zlibtool::maxInputSize) + 1)); // sparse: costs no disk
+        huge.close();
+        QCOMPARE(h.openPath(huge.fileName()), OpenOutcome::Refused);
+        QVERIFY2(h.lastMessage().contains("81 MB") && h.lastMessage().contains("80 MB"),
+                 qPrintable(h.lastMessage()));
+        QVERIFY(h.fake.processes.runs.empty());
+        QCOMPARE(h.everyWorkingEntry(), QStringList());
+    }
+
+    // Names as long as the file system allows open and save; the working
+    // names built on them stay within the limit.
+    void longestNamesOpenAndSave() {
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        const QString longest = QString(251, u'n') + ".bin";
+        const QString accented = QString(120, u'ł') + ".bin"; // 244 bytes
+        for (const QString& name : {longest, accented}) {
+            const QString path = h.game(name, ballFileBytes(numberedBalls(3)), containerForm());
+            QVERIFY(!path.isEmpty());
+            QCOMPARE(h.openPath(path), OpenOutcome::Loaded);
+            QVERIFY(h.table.Zmien_Dane(2, 9, "Long", 1, 1));
+            QVERIFY2(h.pipeline.save() == SaveOutcome::Saved, qPrintable(h.lastMessage()));
+            std::vector<TestBall> expected = numberedBalls(3);
+            expected[2] = {"Long", 9, 1, 1, expected[2].pole};
+            const zlibtool::Result table =
+                zlibtool::decompress(PipelineHarness::bytesOf(BallFileBytes::readFile(path)));
+            QCOMPARE(
+                QByteArray(reinterpret_cast<const char*>(table.data.data()), qsizetype(table.data.size())),
+                ballFileBytes(expected));
+            QCOMPARE(h.everyWorkingEntry(), QStringList());
+        }
+        QCOMPARE(GameFilePipeline::workingNameFor("unnamed_1964.bin"), QString("unnamed_1964.bin"));
+        QVERIFY(GameFilePipeline::workingNameFor(longest) != GameFilePipeline::workingNameFor(longest + "x"));
+    }
+};
+
+QTEST_GUILESS_MAIN(FailureCausesTest)
+#include "failure_causes_test.moc"

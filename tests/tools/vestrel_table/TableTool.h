@@ -1,0 +1,67 @@
+#pragma once
+
+#include "common/BallFileBytes.h"
+#include "common/ProgramFile.h"
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QStringList>
+
+#include <vector>
+
+// Runs the built vestrel-table as a user would, in the C locale.
+namespace TableTool {
+
+struct Run {
+    int code = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+inline QString program() {
+    return programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/vestrel-table"));
+}
+
+inline Run run(const QStringList& arguments) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
+    process.setProcessEnvironment(environment);
+    process.start(program(), arguments);
+    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
+        return {};
+    return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+}
+
+struct RawBall {
+    QByteArray name; // the name field's bytes before the padding
+    std::int16_t id = 1, producer = 5, mode = 1, pole = 0;
+};
+
+inline QByteArray table(const std::vector<RawBall>& balls) {
+    QByteArray bytes = BallFileBytes::header(std::int32_t(balls.size() * 72));
+    for (const RawBall& b : balls)
+        bytes += BallFileBytes::record(b.name, b.id, b.producer, b.mode, b.pole);
+    return bytes;
+}
+
+enum class Form { Table, Stream, Container };
+
+// The table in a game file's form, compressed as the editor compresses.
+inline QByteArray inForm(Form form, const QByteArray& table) {
+    if (form == Form::Table)
+        return table;
+    const auto data = reinterpret_cast<const unsigned char*>(table.constData());
+    const zlibtool::Result stream = zlibtool::compress({data, std::size_t(table.size())});
+    zlibtool::Form zform;
+    if (form == Form::Container) {
+        zform.container = true;
+        zform.signature = {'V', 'B', 'A', 'L', 'L', 0x02, 0x00, 0x7F};
+    }
+    const auto file = zlibtool::inForm(zform, stream.data, std::uint64_t(table.size()));
+    return file ? QByteArray(reinterpret_cast<const char*>(file->data()), qsizetype(file->size()))
+                : QByteArray();
+}
+
+} // namespace TableTool

@@ -1,0 +1,228 @@
+#include "tools/vestrel_table/TableFile.h"
+
+#include "ball_table/BallFile.h"
+#include "platform/DurableFile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QFileInfo>
+
+#include <cstring>
+#include <span>
+
+namespace vestrel_table {
+
+namespace {
+
+std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
+    return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
+}
+
+QString describeZlib(zlibtool::Error error) {
+    const std::string_view text = zlibtool::describe(error);
+    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+}
+
+QString describe(BallFile::ReadError error) {
+    switch (error) {
+    case BallFile::ReadError::None:
+        break;
+    case BallFile::ReadError::ShortHeader:
+        return QStringLiteral("the table is shorter than its 32-byte header");
+    case BallFile::ReadError::BadHeader:
+        return QStringLiteral("the table's header is not a ball file header");
+    case BallFile::ReadError::NoRecords:
+        return QStringLiteral("the table's header announces no ball");
+    case BallFile::ReadError::ShortRecords:
+        return QStringLiteral("the table holds fewer balls than its header announces");
+    case BallFile::ReadError::NameWithoutNul:
+        return QStringLiteral("a name fills its field without an ending NUL (run check for details)");
+    }
+    return QString();
+}
+
+// The decompressed table starts with its fixed header; a zlib stream or a
+// container never does (a zlib stream's first byte is never 0x01, and a
+// container's sizes would have to be 32 and a negative number).
+bool looksLikeTable(const QByteArray& bytes) {
+    if (bytes.size() < BallFile::headerSize)
+        return false;
+    QByteArray expected = BallFile::header(1);
+    QByteArray actual = bytes.left(BallFile::headerSize);
+    // Data_Size is the one field that varies.
+    actual.replace(12, 4, expected.mid(12, 4));
+    return actual == expected;
+}
+
+// A table whose header is damaged past its signatures: read as a table, so
+// that the damage is reported as such rather than as a broken stream.
+bool startsLikeTable(const QByteArray& bytes) {
+    return bytes.size() >= BallFile::headerSize && bytes.startsWith(BallFile::header(1).left(12));
+}
+
+} // namespace
+
+qsizetype TableFile::count() const {
+    return records.size() / BallFile::recordSize;
+}
+
+std::optional<QByteArray> readBoundedFile(const QString& path, QString* error) {
+    QFile file(path);
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        *error = QStringLiteral("%1: no such file").arg(path);
+        return std::nullopt;
+    }
+    if (!info.isFile()) {
+        *error = QStringLiteral("%1: not a file").arg(path);
+        return std::nullopt;
+    }
+    if (quint64(info.size()) > zlibtool::maxInputSize) {
+        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(zlibtool::maxInputSize);
+        return std::nullopt;
+    }
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *error = QStringLiteral("%1: cannot open: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    // Checked again after reading, in case the file grew since its size was
+    // taken.
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
+        return std::nullopt;
+    }
+    if (quint64(bytes.size()) > zlibtool::maxInputSize) {
+        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(zlibtool::maxInputSize);
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+UnpackOutcome unpackFile(const QString& path) {
+    UnpackOutcome outcome;
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error);
+    if (!bytes)
+        return outcome;
+    Unpacked unpacked;
+    if (looksLikeTable(*bytes)) {
+        unpacked.table = std::move(*bytes);
+    } else {
+        unpacked.compressed = true;
+        const zlibtool::Error error = zlibtool::decompressTo(
+            bytesOf(*bytes),
+            [&unpacked](std::span<const unsigned char> piece) {
+                unpacked.table.append(reinterpret_cast<const char*>(piece.data()), qsizetype(piece.size()));
+                return true;
+            },
+            zlibtool::maxDecompressedSize, &unpacked.form);
+        if (error != zlibtool::Error::None && startsLikeTable(*bytes)) {
+            unpacked = Unpacked{};
+            unpacked.table = std::move(*bytes);
+        } else if (error != zlibtool::Error::None) {
+            outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file (%2)")
+                                .arg(path, describeZlib(error));
+            return outcome;
+        }
+    }
+    outcome.unpacked = std::move(unpacked);
+    return outcome;
+}
+
+ReadOutcome readTableFile(const QString& path) {
+    ReadOutcome outcome;
+    UnpackOutcome unpacked = unpackFile(path);
+    if (!unpacked.unpacked) {
+        outcome.error = unpacked.error;
+        return outcome;
+    }
+    QBuffer buffer(&unpacked.unpacked->table);
+    buffer.open(QIODevice::ReadOnly);
+    BallFile::ReadResult read = BallFile::read(buffer);
+    if (read.error != BallFile::ReadError::None) {
+        outcome.error = QStringLiteral("%1: %2").arg(path, describe(read.error));
+        return outcome;
+    }
+    TableFile table;
+    table.compressed = unpacked.unpacked->compressed;
+    table.form = unpacked.unpacked->form;
+    table.records = std::move(read.records);
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+ReadOutcome readTableForm(const QString& path) {
+    ReadOutcome outcome;
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error);
+    if (!bytes)
+        return outcome;
+    TableFile table;
+    QByteArray start;
+    if (!looksLikeTable(*bytes)) {
+        // The stream is read through to check it, but only its start is kept.
+        table.compressed = true;
+        const zlibtool::Error error = zlibtool::decompressTo(
+            bytesOf(*bytes),
+            [&start](std::span<const unsigned char> piece) {
+                const auto wanted =
+                    std::min<qsizetype>(qsizetype(piece.size()), BallFile::headerSize - start.size());
+                start.append(reinterpret_cast<const char*>(piece.data()), std::max<qsizetype>(wanted, 0));
+                return true;
+            },
+            zlibtool::maxDecompressedSize, &table.form);
+        if (error != zlibtool::Error::None || !looksLikeTable(start)) {
+            outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file").arg(path);
+            return outcome;
+        }
+    }
+    outcome.table = std::move(table);
+    return outcome;
+}
+
+std::optional<QByteArray> tableBytes(const QByteArray& records) {
+    return BallFile::fileBytes(records);
+}
+
+QString writeTableFile(const QString& path, const TableFile& table) {
+    const std::optional<QByteArray> bytes = tableBytes(table.records);
+    if (!bytes)
+        return QStringLiteral("%1: too many balls for the file format").arg(path);
+    return writeTableBytes(path, table, *bytes);
+}
+
+QString writeTableBytes(const QString& path, const TableFile& form, const QByteArray& tableBytes) {
+    if (!form.compressed)
+        return replaceFile(path, tableBytes);
+    const zlibtool::Result stream = zlibtool::compress(bytesOf(tableBytes));
+    if (!stream.ok())
+        return QStringLiteral("%1: cannot compress the table: %2").arg(path, describeZlib(stream.error));
+    const std::optional<zlibtool::Bytes> file = zlibtool::inForm(form.form, stream.data, tableBytes.size());
+    if (!file)
+        return QStringLiteral("%1: the table is too large for the container header").arg(path);
+    // What goes over the game file must read back as this very table; it is
+    // compared piece by piece, so no second copy of the table is made.
+    zlibtool::Form readBack;
+    qsizetype compared = 0;
+    const zlibtool::Error verify = zlibtool::decompressTo(
+        *file,
+        [&](std::span<const unsigned char> piece) {
+            const auto size = qsizetype(piece.size());
+            if (size > tableBytes.size() - compared ||
+                std::memcmp(piece.data(), tableBytes.constData() + compared, piece.size()) != 0)
+                return false;
+            compared += size;
+            return true;
+        },
+        zlibtool::maxDecompressedSize, &readBack);
+    if (verify != zlibtool::Error::None || compared != tableBytes.size() || !(readBack == form.form))
+        return QStringLiteral("%1: the compressed table did not verify; the file is unchanged").arg(path);
+    return replaceFile(
+        path, QByteArray::fromRawData(reinterpret_cast<const char*>(file->data()), qsizetype(file->size())));
+}
+
+QString replaceFile(const QString& path, const QByteArray& bytes) {
+    const DurableResult result = replaceFileDurably(path, bytes);
+    return result.ok() ? QString() : path + QStringLiteral(": ") + result.describe();
+}
+
+} // namespace vestrel_table

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "tools/zlibtool/ZlibStream.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// A ball table as the tool reads and writes it: a compressed game file (bare
+// zlib stream or behind a container header) or a decompressed table, told
+// apart by content and written back in the form it was read in.
+namespace vestrel_table {
+
+struct TableFile {
+    bool compressed = false;
+    zlibtool::Form form; // how a compressed file carries its stream
+    QByteArray records;  // 72 bytes per ball, in file form
+    qsizetype count() const;
+};
+
+struct ReadOutcome {
+    std::optional<TableFile> table;
+    QString error; // one line, when there is no table
+};
+
+// A file's decompressed table bytes (not yet checked as a table) and form.
+struct Unpacked {
+    bool compressed = false;
+    zlibtool::Form form;
+    QByteArray table;
+};
+struct UnpackOutcome {
+    std::optional<Unpacked> unpacked;
+    QString error;
+};
+UnpackOutcome unpackFile(const QString& path);
+
+// Reads at most zlibtool::maxInputSize bytes: a larger file is refused
+// before any of it is read.
+ReadOutcome readTableFile(const QString& path);
+// Only the form of a file that holds a ball table (its header is a ball
+// file's), without keeping the table: for a table about to be replaced as a
+// whole, whose old balls need not load. `records` stays empty.
+ReadOutcome readTableForm(const QString& path);
+// Reads a whole file under the same bound; error text when it cannot.
+std::optional<QByteArray> readBoundedFile(const QString& path, QString* error);
+
+// The decompressed table bytes (header and records) of these records, as the
+// editor saves them; nullopt when there are too many.
+std::optional<QByteArray> tableBytes(const QByteArray& records);
+
+// Writes the table in its form over `path`: compressed and verified (the
+// written form decompresses to the same table in the same form) before the
+// file is replaced. Empty on success, else one line saying what failed.
+QString writeTableFile(const QString& path, const TableFile& table);
+// The same for a table already in its decompressed file form.
+QString writeTableBytes(const QString& path, const TableFile& form, const QByteArray& tableBytes);
+
+// Replaces the file at `path` with `bytes` as a whole: written to a temporary
+// file beside it, checked, synced, then renamed over it. Empty on success,
+// else the failing step and its reason.
+QString replaceFile(const QString& path, const QByteArray& bytes);
+
+} // namespace vestrel_table
