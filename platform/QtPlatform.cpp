@@ -17,6 +17,10 @@
 
 #ifdef VESTREL_HAVE_MULTIMEDIA
 #include <QSoundEffect>
+#elif defined(Q_OS_WIN)
+#include <QtCore/qt_windows.h>
+
+#include <mmsystem.h>
 #endif
 
 namespace {
@@ -212,6 +216,12 @@ public:
             return false;
         m_sounds->play(file.absoluteFilePath());
         return true;
+#elif defined(Q_OS_WIN)
+        // Without Qt Multimedia, the system's own player; an asynchronous
+        // sound replaces the one still playing, as the buttons expect.
+        const QString native = QDir::toNativeSeparators(file.absoluteFilePath());
+        return PlaySoundW(reinterpret_cast<const wchar_t*>(native.utf16()), nullptr,
+                          SND_FILENAME | SND_ASYNC | SND_NODEFAULT);
 #else
         return false;
 #endif

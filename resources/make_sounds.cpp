@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <fstream>
 #include <iostream>
+#include <numbers>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,7 @@ std::vector<std::int16_t> tone(double frequency, double seconds, double decay, d
     std::vector<std::int16_t> samples(static_cast<std::size_t>(count));
     for (int i = 0; i < count; ++i) {
         const double t = static_cast<double>(i) / sampleRate;
-        const double value = volume * std::exp(-decay * t) * std::sin(2.0 * M_PI * frequency * t);
+        const double value = volume * std::exp(-decay * t) * std::sin(2.0 * std::numbers::pi * frequency * t);
         samples[static_cast<std::size_t>(i)] = static_cast<std::int16_t>(value * 32767.0);
     }
     return samples;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/BallFileBytes.h"
+#include "common/ProgramFile.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -16,7 +17,7 @@
 #include <vector>
 
 // A throw-away application folder laid out as Vestrel expects beside itself:
-// zlib/zlibtool (a link to the built tool) and the working folder zlib/temp/,
+// zlib/zlibtool (the built tool) and the working folder zlib/temp/,
 // with helpers that make and read compressed game files through the same tool.
 
 struct TestBall {
@@ -78,18 +79,18 @@ public:
         if (!m_dir.isValid())
             return;
         m_appPath = m_dir.path() + u'/' + appFolderName + u'/';
-        m_valid = QDir().mkpath(workingFolder()) && QDir().mkpath(scratch()) &&
-                  QFile::link(builtTool(), toolPath());
+        m_valid = QDir().mkpath(workingFolder()) && QDir().mkpath(scratch()) && placeTool();
     }
 
     static QString builtTool() {
-        return QString::fromLocal8Bit(qgetenv("VESTREL_BUILD_DIR")) + QStringLiteral("/zlib/zlibtool");
+        return programFile(QString::fromLocal8Bit(qgetenv("VESTREL_BUILD_DIR")) +
+                           QStringLiteral("/zlib/zlibtool"));
     }
 
     bool isValid() const { return m_valid && QFileInfo(builtTool()).isExecutable(); }
     QString root() const { return m_dir.path(); }
     QString appPath() const { return m_appPath; }
-    QString toolPath() const { return appPath() + QStringLiteral("zlib/zlibtool"); }
+    QString toolPath() const { return programFile(appPath() + QStringLiteral("zlib/zlibtool")); }
     QString workingFolder() const { return appPath() + QStringLiteral("zlib/temp/"); }
     // A folder of its own for the files a test makes, outside the working folder.
     QString scratch() const { return m_dir.path() + QStringLiteral("/scratch/"); }
@@ -120,6 +121,14 @@ public:
     }
 
 private:
+    bool placeTool() const {
+#ifdef Q_OS_WIN
+        return QFile::copy(builtTool(), toolPath()); // no symbolic links there for ordinary users
+#else
+        return QFile::link(builtTool(), toolPath());
+#endif
+    }
+
     bool runTool(const QStringList& arguments) const {
         QProcess tool;
         tool.start(builtTool(), arguments);

@@ -1,12 +1,14 @@
 # Sourced by the scripts that drive the built editor on an X server of their
 # own: the folder it runs from, finding its windows, and File > Open.
+# A Windows build (vestrel.exe) runs under wine, on Qt's windows platform,
+# and is handed the game file's path as wine names it (Z:\...).
 
 # prepare_app <vestrel> <zlibtool> <sample game file> <folder>: <folder>/app
 # holds the editor, its tool and its working folder; <folder>/games a copy of
 # the sample named unnamed_1964.bin.
 prepare_app() {
     mkdir -p "$4/app/zlib/temp" "$4/games"
-    cp "$1" "$4/app/vestrel"
+    cp "$1" "$4/app/$(basename "$1")"
     cp "$2" "$4/app/zlib/"
     cp "$3" "$4/games/unnamed_1964.bin"
 }
@@ -27,8 +29,15 @@ find_window() {
 # Fails with 1 when the window does not appear, 2 when the dialog does not.
 start_and_open() {
     # Tests run with the offscreen platform; these need the real X server.
-    export QT_QPA_PLATFORM=xcb
-    "$1/vestrel" &
+    local path=$2
+    if [ -f "$1/vestrel.exe" ]; then
+        export QT_QPA_PLATFORM=windows
+        path="Z:$(printf '%s' "$path" | tr / '\\')"
+        "${VESTREL_WINE:-wine}" "$1/vestrel.exe" &
+    else
+        export QT_QPA_PLATFORM=xcb
+        "$1/vestrel" &
+    fi
     editor=$!
     main=$(find_window '^Vestrel  v 1\.0\.2$') || return 1
     xdotool windowfocus --sync "$main"
@@ -37,6 +46,6 @@ start_and_open() {
     dialog=$(find_window '^unnamed_1964\.bin$') || return 2
     xdotool windowfocus --sync "$dialog"
     sleep 0.3
-    xdotool type --delay 5 "$2"
+    xdotool type --delay 5 "$path"
     xdotool key Return
 }

@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# usage: open_save_e2e.sh <vestrel> <zlibtool> <sample game file>
+# usage: open_save_e2e.sh <vestrel> <zlibtool> <sample game file> [<checking zlibtool>]
 # Runs the editor on its own X server and drives it as a user would, with
 # key presses only: Ctrl+O, the path typed into the file dialog, Enter; a ball
 # selected and renamed; Ctrl+S, Enter on "Save File"; Ctrl+Q. Then checks that
 # the game file holds the renamed ball and that the working folder is empty.
+# The check runs the zlibtool given last (for a Windows build, a Linux one).
 set -euo pipefail
-vestrel=$1 tool=$2 sample=$3
+vestrel=$1 tool=$2 sample=$3 check_tool=${4:-$2}
 session=$(dirname "$(realpath "$0")")/editor_session.sh
 
 for needed in xvfb-run xdotool; do
@@ -65,7 +66,7 @@ after=$(sha256sum "$game" | cut -d' ' -f1)
 [ "$before" != "$after" ] || { echo "FAIL: the game file was not saved"; exit 1; }
 # The saved file must decompress to the sample's 40 balls, the first renamed.
 cp "$game" "$work/check.bin"
-"$tool" "$work/check.bin" -d
+"$check_tool" "$work/check.bin" -d
 table="$work/check.bin.unzlib"
 size=$(stat -c %s "$table")
 [ "$size" -eq $((32 + 40 * 72)) ] || { echo "FAIL: the saved table is $size bytes, not 40 balls"; exit 1; }

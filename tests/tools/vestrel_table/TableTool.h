@@ -1,6 +1,7 @@
 #pragma once
 
 #include "common/BallFileBytes.h"
+#include "common/ProgramFile.h"
 #include "tools/zlibtool/ZlibStream.h"
 
 #include <QProcess>
@@ -19,7 +20,7 @@ struct Run {
 };
 
 inline QString program() {
-    return qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/vestrel-table");
+    return programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/vestrel-table"));
 }
 
 inline Run run(const QStringList& arguments) {

@@ -1,4 +1,5 @@
 #include "ball_table/Baza.h"
+#include "common/ProgramFile.h"
 #include "tools/zlibtool/ZlibStream.h"
 
 #include <QFile>
@@ -41,7 +42,7 @@ private slots:
     void opensLikeAGameFile() {
         const QString copy = m_dir.filePath("unnamed_1964.bin");
         QVERIFY(QFile::copy(sourceDir() + "/samples/unnamed_1964.bin", copy));
-        QCOMPARE(runProgram(buildDir() + "/zlib/zlibtool", {copy, "-d"}), 0);
+        QCOMPARE(runProgram(programFile(buildDir() + "/zlib/zlibtool"), {copy, "-d"}), 0);
 
         Baza baza;
         QVERIFY(baza.Wczytaj(copy + ".unzlib"));
@@ -60,14 +61,14 @@ private slots:
 
         // Saved unchanged and compressed again, it holds the same table.
         QVERIFY(baza.Zapisz(QString()));
-        QCOMPARE(runProgram(buildDir() + "/zlib/zlibtool", {copy + ".unzlib"}), 0);
+        QCOMPARE(runProgram(programFile(buildDir() + "/zlib/zlibtool"), {copy + ".unzlib"}), 0);
         QVERIFY(QFile::exists(copy + ".unzlib.zlib"));
     }
 
     void isMadeFromItsSource() {
         const QString bin = m_dir.filePath("fresh.bin");
         const QString table = m_dir.filePath("fresh.unzlib");
-        QCOMPARE(runProgram(buildDir() + "/tools/make_sample_balls",
+        QCOMPARE(runProgram(programFile(buildDir() + "/tools/make_sample_balls"),
                             {sourceDir() + "/samples/balls.csv", bin, table}),
                  0);
         // Compare what the streams hold: another zlib may pack them differently.

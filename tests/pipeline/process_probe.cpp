@@ -1,0 +1,38 @@
+// A stand-in for the shell commands the process tests run on Linux, for
+// Windows, where there is no /bin/sh. Its arguments are steps done in order:
+//   sleep <ms> | touch <file> | stderr <count> <line> | exit <code> | crash
+// ("stderr" writes <count> letters and a line break, then <line>).
+// "exit" ends it at once, so that anything after it shows whether someone
+// other than the program itself read the command line.
+#include <windows.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <thread>
+
+int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string step = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : "";
+        if (step == "sleep") {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(value)));
+            ++i;
+        } else if (step == "touch") {
+            std::ofstream{value};
+            ++i;
+        } else if (step == "stderr" && i + 2 < argc) {
+            std::cerr << std::string(std::size_t(std::atoi(value)), 'x') << '\n' << argv[i + 2] << std::endl;
+            i += 2;
+        } else if (step == "exit") {
+            return std::atoi(value);
+        } else if (step == "crash") {
+            // Ends the way Windows ends a program that faulted, without
+            // starting a debugger.
+            TerminateProcess(GetCurrentProcess(), 0xC0000005);
+        }
+    }
+    return 0;
+}
