@@ -33,13 +33,13 @@ endfunction()
 
 # Every *_test.cpp of a tests folder is its own test program, so that one
 # failing group is reported by name and the groups run in parallel.
-# EXCLUDE names tests this build leaves out (the caller says why).
+# POSIX_ONLY names tests that a Windows build leaves out (the caller says why).
 function(vestrel_folder_tests)
-    cmake_parse_arguments(ARG "" "" "LINK;EXCLUDE" ${ARGN})
+    cmake_parse_arguments(ARG "" "" "LINK;POSIX_ONLY" ${ARGN})
     file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
     foreach(test_source ${tests})
         get_filename_component(test_name ${test_source} NAME_WE)
-        if(test_name IN_LIST ARG_EXCLUDE)
+        if(WIN32 AND test_name IN_LIST ARG_POSIX_ONLY)
             continue()
         endif()
         add_executable(${test_name} ${test_source})

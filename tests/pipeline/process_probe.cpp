@@ -1,10 +1,14 @@
-// A stand-in for the shell commands the process tests run on Linux, for
-// Windows, where there is no /bin/sh. Its arguments are steps done in order:
+// The program the process tests run, the same on every system (Windows has
+// no /bin/sh to script one). Its arguments are steps done in order:
 //   sleep <ms> | touch <file> | stderr <count> <line> | exit <code> | crash
 // ("stderr" writes <count> letters and a line break, then <line>).
 // "exit" ends it at once, so that anything after it shows whether someone
 // other than the program itself read the command line.
+#ifdef _WIN32
 #include <windows.h>
+#else
+#include <csignal>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -29,9 +33,13 @@ int main(int argc, char** argv) {
         } else if (step == "exit") {
             return std::atoi(value);
         } else if (step == "crash") {
+#ifdef _WIN32
             // Ends the way Windows ends a program that faulted, without
             // starting a debugger.
             TerminateProcess(GetCurrentProcess(), 0xC0000005);
+#else
+            std::raise(SIGKILL);
+#endif
         }
     }
     return 0;

@@ -8,51 +8,11 @@
 
 namespace {
 
-// The command lines of the real runs. Windows has no /bin/sh: a program of
-// the suite does the same steps there.
-#ifdef Q_OS_WIN
+// The real runs start a program of the suite that does the steps it is given.
 QString probe() {
     return QStringLiteral("\"%1\"").arg(
         programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + "/tests/process_probe"));
 }
-QString sleepThenExit7() {
-    return probe() + " sleep 200 exit 7";
-}
-QString killedProgram() {
-    return probe() + " crash";
-}
-QString shellTextAsArguments(const QString& marker) {
-    return probe() + QString(R"x( exit 0 & type nul > "%1" | "%1")x").arg(marker);
-}
-QString notAProgramName() {
-    return QStringLiteral("zlibtool.exe");
-}
-QString sleepTouchExit5(const QString& done) {
-    return probe() + QString(R"( sleep 400 touch "%1" exit 5)").arg(done);
-}
-QString noisyFailure() {
-    return probe() + R"( stderr 100000 "zlibtool: no room" exit 3)";
-}
-#else
-QString sleepThenExit7() {
-    return R"("/bin/sh" -c "sleep 0.2; exit 7")";
-}
-QString killedProgram() {
-    return R"("/bin/sh" -c "kill -9 $$")";
-}
-QString shellTextAsArguments(const QString& marker) {
-    return QString(R"x("/bin/echo" "$(touch %1)" ; touch %1)x").arg(marker);
-}
-QString notAProgramName() {
-    return QStringLiteral("zlibtool");
-}
-QString sleepTouchExit5(const QString& done) {
-    return QString(R"("/bin/sh" -c "sleep 0.4; touch '%1'; exit 5")").arg(done);
-}
-QString noisyFailure() {
-    return R"("/bin/sh" -c "head -c 100000 /dev/zero | tr '\0' x >&2; echo >&2; echo 'zlibtool: no room' >&2; exit 3")";
-}
-#endif
 
 } // namespace
 
@@ -137,32 +97,35 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     QTimer timer;
     QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
     timer.start(10);
-    QCOMPARE(process.Run_Process(sleepThenExit7(), 0), 7);
+    QCOMPARE(process.Run_Process(probe() + " sleep 200 exit 7", 0), 7);
     timer.stop();
     QVERIFY(ticks > 0);
 
     // A missing program starts nothing.
     QCOMPARE(process.Run_Process(R"("/no/such/folder/zlibtool" "x" -d)", 0), -1);
     // A program killed by a signal has no exit code to report as a success.
-    QCOMPARE(process.Run_Process(killedProgram(), 0), -1);
-    QCOMPARE(process.run(killedProgram()).end, ProcessOutcome::End::Crashed);
+    QCOMPARE(process.Run_Process(probe() + " crash", 0), -1);
+    QCOMPARE(process.run(probe() + " crash").end, ProcessOutcome::End::Crashed);
     QCOMPARE(process.run(R"("/no/such/folder/zlibtool" "x" -d)").end, ProcessOutcome::End::NotStarted);
     // The program's error output comes back with its exit code; only its
     // end is kept when there is a lot of it.
-    const ProcessOutcome failed = process.run(noisyFailure());
+    const ProcessOutcome failed = process.run(probe() + R"( stderr 100000 "zlibtool: no room" exit 3)");
     QCOMPARE(failed.code(), 3);
     QVERIFY(failed.errorOutput.endsWith("zlibtool: no room\n"));
     QVERIFY(failed.errorOutput.size() <= 4096);
 
-    // Arguments reach the program as they are: nothing is run by a shell.
+    // Arguments reach the program as they are: nothing is run by a shell,
+    // neither a POSIX one nor Windows' cmd.
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
     const QString marker = dir.filePath("marker");
-    QCOMPARE(process.Run_Process(shellTextAsArguments(marker), 0), 0);
+    QCOMPARE(process.Run_Process(
+                 probe() + QString(R"x( exit 0 "$(touch %1)" ; touch %1 & type nul > "%1")x").arg(marker), 0),
+             0);
     QVERIFY(!QFile::exists(marker));
 
     // A file that cannot be run fails to start, and the wait ends at once.
-    const QString notAProgram = dir.filePath(notAProgramName());
+    const QString notAProgram = programFile(dir.filePath("zlibtool"));
     QFile file(notAProgram);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("not a program");
@@ -181,7 +144,7 @@ void ScnProcessTest::waitsForTheProgramEvenWhenTheApplicationQuits() {
     // the call must still return only once the program has ended, with its
     // own exit code rather than a success it never reported.
     QTimer::singleShot(50, [] { QCoreApplication::exit(0); });
-    QCOMPARE(process.Run_Process(sleepTouchExit5(done), 0), 5);
+    QCOMPARE(process.Run_Process(probe() + QString(R"( sleep 400 touch "%1" exit 5)").arg(done), 0), 5);
     QVERIFY(QFile::exists(done));
 }
 
