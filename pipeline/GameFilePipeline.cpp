@@ -132,9 +132,13 @@ QString megabytes(qint64 bytes) {
     return QString::number((bytes + (1 << 20) - 1) >> 20);
 }
 
-// The names the tool makes from a working name, after the name itself.
-const QStringList toolSuffixes{QStringLiteral(".unzlib"), QStringLiteral(".unzlib.zlib"),
-                               QStringLiteral(".unzlib.zlib.unzlib")};
+// The working copy at copyPath and every file the tool makes from it.
+QStringList workingFilesFrom(const QString& copyPath) {
+    QStringList paths{copyPath};
+    for (const char* suffix : {".unzlib", ".unzlib.zlib", ".unzlib.zlib.unzlib"})
+        paths << copyPath + QLatin1String(suffix);
+    return paths;
+}
 
 } // namespace
 
@@ -283,10 +287,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                 .arg(chosen));
 
     // A result left by an earlier run must never be loaded for this file.
-    QStringList stale{copyPath};
-    for (const QString& suffix : toolSuffixes)
-        stale << copyPath + suffix;
-    for (const QString& path : stale) {
+    for (const QString& path : workingFilesFrom(copyPath)) {
         if (!removeIfPresent(path))
             return refuse(
                 QStringLiteral("Nie można usunąć pliku „%1” z folderu roboczego, więc nie można otworzyć "
@@ -439,10 +440,8 @@ void GameFilePipeline::Clear_Temp() {
 }
 
 void GameFilePipeline::removeWorkingFilesOf(const QString& workingName) const {
-    const QString copy = workingFolder() + workingName;
-    removeIfPresent(copy);
-    for (const QString& suffix : toolSuffixes)
-        removeIfPresent(copy + suffix);
+    for (const QString& path : workingFilesFrom(workingFolder() + workingName))
+        removeIfPresent(path);
 }
 
 void GameFilePipeline::deleteWorkingFiles() const {
