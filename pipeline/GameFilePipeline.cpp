@@ -88,10 +88,12 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
     return file.error() == QFileDevice::NoError ? QString() : file.errorString();
 }
 
-// The tool's own reason for a failure: the last line of its error output.
-QString toolReason(const ProcessOutcome& outcome) {
+// The end of a message about the tool's exit code: its own reason, the last
+// line of its error output, or a full stop when it gave none.
+QString withToolReason(const ProcessOutcome& outcome) {
     const QStringList lines = outcome.errorOutput.split(u'\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    const QString reason = lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    return reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason;
 }
 
 // Why a run of the tool on path failed, for the save messages: verb and
@@ -106,10 +108,9 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
     case ProcessOutcome::End::Exited:
         break;
     }
-    const QString reason = toolReason(outcome);
     return QStringLiteral("zlibtool could not %1 \"%2\" (exit code %3)")
                .arg(QLatin1String(verb), path, QString::number(outcome.exitCode)) +
-           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+           withToolReason(outcome);
 }
 
 // The same in Polish, for the messages of File > Open.
@@ -123,9 +124,8 @@ QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     case ProcessOutcome::End::Exited:
         break;
     }
-    const QString reason = toolReason(outcome);
     return QStringLiteral("Program zlibtool zakończył pracę z kodem %1").arg(outcome.exitCode) +
-           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+           withToolReason(outcome);
 }
 
 QString megabytes(qint64 bytes) {
