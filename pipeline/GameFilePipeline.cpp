@@ -51,60 +51,29 @@ bool removeIfPresent(const QString& path) {
     return QFile::remove(path);
 }
 
-// Copies a file into the working folder, and no more than limit bytes of
-// it (the file may grow after it was looked at). The copy is a scratch file,
-// so it is not synced to disk (QFile::copy would); every read and write is
-// checked. Returns what went wrong, or an empty text.
-QString copyFile(const QString& from, const QString& to, qint64 limit) {
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return source.errorString();
-    QFile target(to);
-    if (!target.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return target.errorString();
-    const auto failed = [&target](const QString& problem) {
-        target.close();
-        target.remove();
-        return problem;
-    };
-    QByteArray chunk;
-    qint64 copied = 0;
-    while (true) {
-        chunk = source.read(1 << 20);
-        if (chunk.isEmpty())
-            break;
-        copied += chunk.size();
-        if (copied > limit)
-            return failed(QStringLiteral("plik jest za duży"));
-        if (target.write(chunk) != chunk.size())
-            return failed(target.errorString());
-    }
-    if (source.error() != QFileDevice::NoError || !source.atEnd())
-        return failed(source.errorString());
-    if (!target.flush())
-        return failed(target.errorString());
-    target.close();
-    if (target.error() != QFileDevice::NoError)
-        return failed(target.errorString());
-    return {};
-}
-
 struct FileRead {
     QByteArray bytes;
     QString problem; // empty when the whole file was read
 };
 
-// Reads a whole file of at most limit bytes.
-FileRead readFile(const QString& path, qint64 limit) {
+// Reads a whole file of at most limit bytes (it may grow after it was looked
+// at); tooLarge is the problem reported for a longer one.
+FileRead readFile(const QString& path, std::size_t limit, const QString& tooLarge) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return {{}, file.errorString()};
-    if (file.size() > limit)
-        return {{}, QStringLiteral("it is larger than %1 bytes").arg(limit)};
+    if (file.size() > qint64(limit))
+        return {{}, tooLarge};
     FileRead read{file.readAll(), {}};
+    if (read.bytes.size() > qint64(limit))
+        return {{}, tooLarge};
     if (file.error() != QFileDevice::NoError || read.bytes.size() != file.size())
         read.problem = file.errorString();
     return read;
+}
+
+FileRead readFile(const QString& path, std::size_t limit) {
+    return readFile(path, limit, QStringLiteral("it is larger than %1 bytes").arg(limit));
 }
 
 // Writes a scratch file of the working folder; returns what went wrong, or
@@ -119,10 +88,12 @@ QString writeFile(const QString& path, const QByteArray& bytes) {
     return file.error() == QFileDevice::NoError ? QString() : file.errorString();
 }
 
-// The tool's own reason for a failure: the last line of its error output.
-QString toolReason(const ProcessOutcome& outcome) {
+// The end of a message about the tool's exit code: its own reason, the last
+// line of its error output, or a full stop when it gave none.
+QString withToolReason(const ProcessOutcome& outcome) {
     const QStringList lines = outcome.errorOutput.split(u'\n', Qt::SkipEmptyParts);
-    return lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    const QString reason = lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    return reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason;
 }
 
 // Why a run of the tool on path failed, for the save messages: verb and
@@ -137,10 +108,9 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
     case ProcessOutcome::End::Exited:
         break;
     }
-    const QString reason = toolReason(outcome);
     return QStringLiteral("zlibtool could not %1 \"%2\" (exit code %3)")
                .arg(QLatin1String(verb), path, QString::number(outcome.exitCode)) +
-           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+           withToolReason(outcome);
 }
 
 // The same in Polish, for the messages of File > Open.
@@ -154,18 +124,21 @@ QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     case ProcessOutcome::End::Exited:
         break;
     }
-    const QString reason = toolReason(outcome);
     return QStringLiteral("Program zlibtool zakończył pracę z kodem %1").arg(outcome.exitCode) +
-           (reason.isEmpty() ? QStringLiteral(".") : QStringLiteral(":\n") + reason);
+           withToolReason(outcome);
 }
 
 QString megabytes(qint64 bytes) {
     return QString::number((bytes + (1 << 20) - 1) >> 20);
 }
 
-// The names the tool makes from a working name, after the name itself.
-const QStringList toolSuffixes{QStringLiteral(".unzlib"), QStringLiteral(".unzlib.zlib"),
-                               QStringLiteral(".unzlib.zlib.unzlib")};
+// The working copy at copyPath and every file the tool makes from it.
+QStringList workingFilesFrom(const QString& copyPath) {
+    QStringList paths{copyPath};
+    for (const char* suffix : {".unzlib", ".unzlib.zlib", ".unzlib.zlib.unzlib"})
+        paths << copyPath + QLatin1String(suffix);
+    return paths;
+}
 
 } // namespace
 
@@ -314,21 +287,25 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                 .arg(chosen));
 
     // A result left by an earlier run must never be loaded for this file.
-    QStringList stale{copyPath};
-    for (const QString& suffix : toolSuffixes)
-        stale << copyPath + suffix;
-    for (const QString& path : stale) {
+    for (const QString& path : workingFilesFrom(copyPath)) {
         if (!removeIfPresent(path))
             return refuse(
                 QStringLiteral("Nie można usunąć pliku „%1” z folderu roboczego, więc nie można otworzyć "
                                "pliku „%2”.")
                     .arg(QDir::toNativeSeparators(path), chosen));
     }
+    // Read once: the copy is written from these bytes, and they tell the
+    // form Save writes back.
+    const FileRead original = readFile(chosen, zlibtool::maxInputSize, QStringLiteral("plik jest za duży"));
     m_workingNames.insert(name);
-    if (const QString problem = copyFile(chosen, copyPath, qint64(zlibtool::maxInputSize));
-        !problem.isEmpty())
+    QString copyProblem = original.problem;
+    if (copyProblem.isEmpty())
+        copyProblem = writeFile(copyPath, original.bytes);
+    if (!copyProblem.isEmpty()) {
+        removeIfPresent(copyPath);
         return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”: %3")
-                          .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
+                          .arg(chosen, QDir::toNativeSeparators(copyPath), copyProblem));
+    }
 
     const ProcessOutcome run = runTool(decompressCommandLine(name));
     QString problem;
@@ -336,20 +313,6 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
         problem = runProblemInPolish(run, toolPath());
     else if (!m_table.Wczytaj(resultPath))
         problem = QStringLiteral("Plik nie zawiera poprawnej tabeli piłek.");
-    zlibtool::Form form;
-    if (problem.isEmpty()) {
-        // Judged by the tool's own code, so that Save writes the form the
-        // tool read. A file that code does not read (another tool put in
-        // zlibtool's place) is saved as that tool writes it.
-        const FileRead copy = readFile(copyPath, qint64(zlibtool::maxInputSize));
-        if (copy.problem.isEmpty())
-            form = zlibtool::formOf(std::span(reinterpret_cast<const unsigned char*>(copy.bytes.constData()),
-                                              std::size_t(copy.bytes.size())))
-                       .form;
-        else
-            problem = QStringLiteral("Nie udało się odczytać kopii „%1”: %2")
-                          .arg(QDir::toNativeSeparators(copyPath), copy.problem);
-    }
     if (!problem.isEmpty()) {
         // Neither a partial table nor the previous file's may be saved over
         // the file just chosen; the copy and any partial result go too.
@@ -361,7 +324,12 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
         return OpenOutcome::Failed;
     }
     m_gameFile = chosen;
-    m_form = form;
+    // Judged by the tool's own code, so that Save writes the form the tool
+    // read. A file that code does not read (another tool put in zlibtool's
+    // place) is saved as that tool writes it.
+    m_form = zlibtool::formOf(std::span(reinterpret_cast<const unsigned char*>(original.bytes.constData()),
+                                        std::size_t(original.bytes.size())))
+                 .form;
     return OpenOutcome::Loaded;
 }
 
@@ -408,11 +376,11 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     const ProcessOutcome compressing = runTool(compressCommandLine());
     if (compressing.code() != 0)
         return fail(runFailure(compressing, "compress", "compressing", written));
-    const FileRead stream = readFile(packed, qint64(zlibtool::maxInputSize));
+    const FileRead stream = readFile(packed, zlibtool::maxInputSize);
     if (!stream.problem.isEmpty())
         return fail(QStringLiteral("zlibtool's compressed file \"%1\" could not be read: %2")
                         .arg(packed, stream.problem));
-    const FileRead table = readFile(written, qint64(zlibtool::maxDecompressedSize));
+    const FileRead table = readFile(written, zlibtool::maxDecompressedSize);
     if (!table.problem.isEmpty())
         return fail(QStringLiteral("\"%1\" could not be read back: %2").arg(written, table.problem));
 
@@ -440,7 +408,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     const ProcessOutcome checking = runTool(verifyCommandLine());
     if (checking.code() != 0)
         return fail(runFailure(checking, "check", "checking", packed));
-    const FileRead check = readFile(unpackedAgain, qint64(zlibtool::maxDecompressedSize));
+    const FileRead check = readFile(unpackedAgain, zlibtool::maxDecompressedSize);
     if (!check.problem.isEmpty())
         return fail(
             QStringLiteral("The check of \"%1\" could not be read: %2").arg(unpackedAgain, check.problem));
@@ -472,10 +440,8 @@ void GameFilePipeline::Clear_Temp() {
 }
 
 void GameFilePipeline::removeWorkingFilesOf(const QString& workingName) const {
-    const QString copy = workingFolder() + workingName;
-    removeIfPresent(copy);
-    for (const QString& suffix : toolSuffixes)
-        removeIfPresent(copy + suffix);
+    for (const QString& path : workingFilesFrom(workingFolder() + workingName))
+        removeIfPresent(path);
 }
 
 void GameFilePipeline::deleteWorkingFiles() const {

@@ -2,6 +2,7 @@
 
 #include "common/BallFileBytes.h"
 #include "common/ProgramFile.h"
+#include "tools/zlibtool/ZlibStream.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -14,6 +15,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 // A throw-away application folder laid out as Vestrel expects beside itself:
@@ -69,6 +71,22 @@ inline std::vector<TestBall> variedBalls(int count, std::uint32_t seed = 1964) {
         balls.push_back(std::move(ball));
     }
     return balls;
+}
+
+// Between Qt's byte arrays and zlibtool's bytes.
+inline std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
+    return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
+}
+inline QByteArray qtBytes(const zlibtool::Bytes& bytes) {
+    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
+}
+
+// A game file holding ballFile in the given form, packed by zlibtool's own
+// code; empty when it cannot be made.
+inline QByteArray packedGameFile(const QByteArray& ballFile, const zlibtool::Form& form = {}) {
+    const zlibtool::Result stream = zlibtool::compress(bytesOf(ballFile));
+    const auto whole = zlibtool::inForm(form, stream.data, std::uint64_t(ballFile.size()));
+    return stream.ok() && whole ? qtBytes(*whole) : QByteArray();
 }
 
 class ToolFolder {

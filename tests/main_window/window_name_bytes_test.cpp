@@ -1,28 +1,12 @@
 #include "WindowHarness.h"
 
-#include "tools/zlibtool/ZlibStream.h"
+#include "common/ToolFolder.h"
 
 #include <QtEndian>
 
-#include <span>
-
 namespace {
 
-std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
-    return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
-}
-
-QByteArray toBytes(const zlibtool::Bytes& bytes) {
-    return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
-}
-
 const zlibtool::Form container{true, {'B', 'A', 'L', 'L', 0x00, 0x81, 0xFF, 0x07}};
-
-// A container-form game file as the game ships it.
-QByteArray containerFile(const QByteArray& table) {
-    const zlibtool::Result stream = zlibtool::compress(bytesOf(table));
-    return toBytes(zlibtool::inForm(container, stream.data, std::uint64_t(table.size())).value());
-}
 
 } // namespace
 
@@ -52,7 +36,8 @@ private slots:
             table += BallFileBytes::record(names[i], std::int16_t(i), 1, 2, std::int16_t(-int(i)));
 
         WindowHarness h(WindowHarness::Tool::Real);
-        const QString game = h.writeRawGameFile(QStringLiteral("unnamed_1964.bin"), containerFile(table));
+        const QString game =
+            h.writeRawGameFile(QStringLiteral("unnamed_1964.bin"), packedGameFile(table, container));
         h.open(game);
         QVERIFY2(h.messages().empty(), h.messages().empty() ? "" : qPrintable(h.messages().back().text));
         QCOMPARE(h.window->ListCount(), int(names.size()));
@@ -74,7 +59,7 @@ private slots:
             QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 12), quint32(expected.size()));
             const zlibtool::Result unpacked = zlibtool::decompressStream(bytesOf(saved.mid(16)));
             QVERIFY(unpacked.ok());
-            const QByteArray savedTable = toBytes(unpacked.data);
+            const QByteArray savedTable = qtBytes(unpacked.data);
             QCOMPARE(savedTable.size(), expected.size());
             QStringList wrong;
             for (qsizetype at = 0; at < expected.size(); ++at) {

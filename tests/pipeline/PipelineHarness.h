@@ -4,11 +4,8 @@
 #include "common/FakePlatform.h"
 #include "common/ToolFolder.h"
 #include "pipeline/GameFilePipeline.h"
-#include "tools/zlibtool/ZlibStream.h"
 
 #include <QDir>
-
-#include <span>
 
 // The pipeline on a throw-away application folder with the real tool, a
 // recording platform and game files in either form.
@@ -18,19 +15,11 @@ struct PipelineHarness {
     Baza table;
     GameFilePipeline pipeline{table, fake.platform, nullptr, tools.appPath()};
 
-    static std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
-        return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
-    }
     // A game file holding ballFile, in the given form.
     QString game(const QString& name, const QByteArray& ballFile, const zlibtool::Form& form = {}) const {
-        const zlibtool::Result packed = zlibtool::compress(bytesOf(ballFile));
-        const auto whole = zlibtool::inForm(form, packed.data, std::uint64_t(ballFile.size()));
+        const QByteArray whole = packedGameFile(ballFile, form);
         const QString path = tools.scratch() + name;
-        if (!packed.ok() || !whole ||
-            !BallFileBytes::writeFile(
-                path, QByteArray(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size()))))
-            return {};
-        return path;
+        return !whole.isEmpty() && BallFileBytes::writeFile(path, whole) ? path : QString();
     }
     GameFilePipeline::OpenOutcome openPath(const QString& path) {
         fake.fileDialog.answers.push_back(path);

@@ -44,13 +44,11 @@ private slots:
             QCOMPARE(h.pipeline.save(), GameFilePipeline::SaveOutcome::Saved);
             const QByteArray saved = BallFileBytes::readFile(path);
             QCOMPARE(checked, saved);
-            const zlibtool::FormResult savedForm = zlibtool::formOf(PipelineHarness::bytesOf(saved));
+            const zlibtool::FormResult savedForm = zlibtool::formOf(bytesOf(saved));
             QCOMPARE(int(savedForm.error), int(zlibtool::Error::None));
             QVERIFY(savedForm.form == form);
-            const zlibtool::Result table = zlibtool::decompress(PipelineHarness::bytesOf(saved));
-            QCOMPARE(
-                QByteArray(reinterpret_cast<const char*>(table.data.data()), qsizetype(table.data.size())),
-                ballFileBytes(balls));
+            const zlibtool::Result table = zlibtool::decompress(bytesOf(saved));
+            QCOMPARE(qtBytes(table.data), ballFileBytes(balls));
             if (container) {
                 QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 8), quint32(saved.size() - 16));
                 QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 12), quint32(table.data.size()));
