@@ -106,11 +106,7 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     // The frame at 1x: the same steps as a 1x redraw up to the layout.
     DrawSurface frame(inputs.width, inputs.height);
     FacePainter layout(inputs, memory, frame);
-    layout.Clear();
-    layout.SetFaceColor();
-    if (inputs.ButtonStyle != 4)
-        layout.DrawBorder();
-    layout.CalcLayout();
+    layout.DrawFrameAndLayout();
     layout.KeepLayout();
 
     const int band = FaceEdgeBand(inputs);
@@ -137,7 +133,7 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     content.ContentRect = toDevice(layout.ContentRect, ax, ay);
     content.PictureRect = pictureRect;
     content.DrawPicture();
-    if (inputs.HasFocus == 1 && inputs.ShowFocusRect && inputs.ButtonStyle != 3)
+    if (ShowsFocusRectangle(inputs))
         deviceFocusRect(device, toDevice({4, 4, inputs.width - 4, inputs.height - 4}, ax, ay), ax.line);
     if (!inputs.Caption.isEmpty()) {
         // Centred where the 1x caption is, as large as the device text needs.
