@@ -91,7 +91,8 @@ void setName(char* record, QStringView text) {
     // A name keeps at least one NUL after it: a field without one is refused
     // when read, so a full 64-byte name would lock the user out of the very
     // file just saved.
-    const qsizetype length = std::min<qsizetype>(bytes.size(), nameSize - 1);
+    // A NUL ends the name: nothing after it may linger in the field.
+    const qsizetype length = std::min<qsizetype>(qstrnlen(bytes.constData(), bytes.size()), nameSize - 1);
     std::memcpy(record, bytes.constData(), length);
     std::memset(record + length, 0, nameSize - length);
 }

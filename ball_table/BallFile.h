@@ -54,7 +54,8 @@ ReadResult read(QIODevice& in);
 std::int16_t field(const char* record, Field which);
 void setField(char* record, Field which, std::int16_t value);
 QString name(const char* record);
-// Writes the name's first 63 characters, NUL-padded.
+// Writes the name's first 63 characters, NUL-padded; a NUL in the name ends
+// it there.
 void setName(char* record, QStringView name);
 // Text as a name field holds it, character for character: each character the
 // code page cannot represent, and NUL (which would end the name there),

@@ -8,21 +8,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-namespace {
-
-constexpr qsizetype maxNameLength = 64;
-
-// The file format ends a name at its first NUL and holds 64 characters.
-QString storableName(const QString& name) {
-    QString kept = name.left(maxNameLength);
-    const qsizetype nul = kept.indexOf(QChar(u'\0'));
-    if (nul >= 0)
-        kept.truncate(nul);
-    return kept;
-}
-
-} // namespace
-
 Baza::Baza(TextSource newIdText) : m_newIdText(std::move(newIdText)) {}
 
 std::int16_t Baza::Dodaj_Nowy() {
@@ -47,7 +32,7 @@ bool Baza::Zmien_Dane(std::int32_t Index, std::int16_t ID, const QString& Nazwa,
     if (p < 0)
         return false;
     char* record = m_records.data() + qint64(p) * BallFile::recordSize;
-    BallFile::setName(record, storableName(Nazwa));
+    BallFile::setName(record, Nazwa);
     BallFile::setField(record, BallFile::Field::ID, ID);
     BallFile::setField(record, BallFile::Field::Mode, Mode);
     BallFile::setField(record, BallFile::Field::Mode2, Mode2);

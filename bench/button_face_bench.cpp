@@ -52,6 +52,20 @@ void BM_ButtonFaceStyle3Pressed(benchmark::State& state) {
 }
 BENCHMARK(BM_ButtonFaceStyle3Pressed)->Unit(benchmark::kMicrosecond);
 
+// The same redraw for a screen at 200 %: the 1x frame resampled to device
+// pixels, caption drawn at device resolution; beside the 1x figures above.
+void BM_ButtonFaceStyle3AtRatio2(benchmark::State& state) {
+    const FaceInputs in = saveButton();
+    FaceMemory memory;
+    memory.surfaceBackColor = in.BackColor;
+    for (auto _ : state) {
+        QImage face = PaintButtonFaceAt(in, memory, 2.0);
+        benchmark::DoNotOptimize(face);
+    }
+    state.SetLabel("device pixels");
+}
+BENCHMARK(BM_ButtonFaceStyle3AtRatio2)->Unit(benchmark::kMicrosecond);
+
 // The parts on their own, to show where the time goes.
 void BM_ButtonFaceStyle3WithoutCaption(benchmark::State& state) {
     FaceInputs in = saveButton();

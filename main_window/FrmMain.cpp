@@ -329,7 +329,7 @@ void FrmMain::Txt_Change(int) {
     if (selected >= 0) {
         const std::int16_t id = fieldValue(m_txt[0]->text());
         const std::int16_t producer = fieldValue(m_txt[1]->text());
-        const QString name = m_txt[2]->text().left(64);
+        const QString name = m_txt[2]->text();
         const std::int16_t mode = fieldValue(m_txt[3]->text());
         if (m_baza.Zmien_Dane(m_currentIndex, id, name, producer, mode)) {
             // The line shows the name as the table holds it, which Save writes.

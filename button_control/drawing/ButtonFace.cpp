@@ -5,15 +5,23 @@
 QImage PaintButtonFace(const FaceInputs& inputs, FaceMemory& memory) {
     DrawSurface surface(inputs.width, inputs.height);
     FacePainter painter(inputs, memory, surface);
-    painter.Clear();
-    painter.SetFaceColor();
-    if (inputs.ButtonStyle != 4)
-        painter.DrawBorder();
-    painter.CalcLayout();
+    painter.DrawFrameAndLayout();
     painter.DrawPicture();
-    if (inputs.HasFocus == 1 && inputs.ShowFocusRect && inputs.ButtonStyle != 3)
+    if (ShowsFocusRectangle(inputs))
         painter.DrawFocusRectangle();
     painter.DrawCaption();
     painter.KeepLayout();
     return surface.takeImage();
+}
+
+void FacePainter::DrawFrameAndLayout() {
+    Clear();
+    SetFaceColor();
+    if (in.ButtonStyle != 4)
+        DrawBorder();
+    CalcLayout();
+}
+
+bool ShowsFocusRectangle(const FaceInputs& inputs) {
+    return inputs.HasFocus == 1 && inputs.ShowFocusRect && inputs.ButtonStyle != 3;
 }

@@ -2,22 +2,37 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace {
 
-// Bilinear sample of the 1x face between pixel centres; whole coordinates
-// give the pixel itself.
-QRgb sample(const DrawSurface& face, double x, double y) {
-    const int x0 = static_cast<int>(std::floor(x));
-    const int y0 = static_cast<int>(std::floor(y));
-    const double fx = x - x0;
-    const double fy = y - y0;
-    const int x1 = std::min(x0 + 1, face.width() - 1);
-    const int y1 = std::min(y0 + 1, face.height() - 1);
-    const QRgb a = face.pixel(x0, y0);
-    const QRgb b = face.pixel(x1, y0);
-    const QRgb c = face.pixel(x0, y1);
-    const QRgb d = face.pixel(x1, y1);
+// Where one device row or column samples the 1x face: between pixels i0
+// and i1, weight f on i1; whole coordinates give the pixel itself.
+struct Tap {
+    int i0 = 0;
+    int i1 = 0;
+    double f = 0;
+};
+
+// The taps of every device pixel along one side, worked out once per face
+// rather than once per device pixel.
+std::vector<Tap> tapsOf(const FaceAxis& axis) {
+    std::vector<Tap> taps(static_cast<std::size_t>(axis.devicePixels));
+    for (int d = 0; d < axis.devicePixels; ++d) {
+        const double at = axis.toPixel(d);
+        const int i0 = std::clamp(static_cast<int>(std::floor(at)), 0, axis.pixels - 1);
+        taps[static_cast<std::size_t>(d)] = {i0, std::min(i0 + 1, axis.pixels - 1), at - std::floor(at)};
+    }
+    return taps;
+}
+
+// Bilinear sample of the 1x face between rows r0 and r1.
+QRgb sample(const QRgb* r0, const QRgb* r1, const Tap& x, double fy) {
+    const QRgb a = r0[x.i0];
+    const QRgb b = r0[x.i1];
+    const QRgb c = r1[x.i0];
+    const QRgb d = r1[x.i1];
+    const double fx = x.f;
     auto mix = [&](int (*channel)(QRgb)) {
         const double top = channel(a) * (1 - fx) + channel(b) * fx;
         const double bottom = channel(c) * (1 - fx) + channel(d) * fx;
@@ -106,22 +121,22 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     // The frame at 1x: the same steps as a 1x redraw up to the layout.
     DrawSurface frame(inputs.width, inputs.height);
     FacePainter layout(inputs, memory, frame);
-    layout.Clear();
-    layout.SetFaceColor();
-    if (inputs.ButtonStyle != 4)
-        layout.DrawBorder();
-    layout.CalcLayout();
+    layout.DrawFrameAndLayout();
     layout.KeepLayout();
 
     const int band = FaceEdgeBand(inputs);
     const FaceAxis ax(inputs.width, ratio, band);
     const FaceAxis ay(inputs.height, ratio, band);
     DrawSurface device(ax.devicePixels, ay.devicePixels);
+    const std::vector<Tap> xs = tapsOf(ax);
+    const std::vector<Tap> ys = tapsOf(ay);
     for (int dy = 0; dy < device.height(); ++dy) {
         QRgb* row = device.row(dy);
-        const double y = ay.toPixel(dy);
+        const Tap& y = ys[static_cast<std::size_t>(dy)];
+        const QRgb* r0 = frame.row(y.i0);
+        const QRgb* r1 = frame.row(y.i1);
         for (int dx = 0; dx < device.width(); ++dx)
-            row[dx] = sample(frame, ax.toPixel(dx), y);
+            row[dx] = sample(r0, r1, xs[static_cast<std::size_t>(dx)], y.f);
     }
 
     FaceInputs scaled = inputs;
@@ -137,7 +152,7 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     content.ContentRect = toDevice(layout.ContentRect, ax, ay);
     content.PictureRect = pictureRect;
     content.DrawPicture();
-    if (inputs.HasFocus == 1 && inputs.ShowFocusRect && inputs.ButtonStyle != 3)
+    if (ShowsFocusRectangle(inputs))
         deviceFocusRect(device, toDevice({4, 4, inputs.width - 4, inputs.height - 4}, ax, ay), ax.line);
     if (!inputs.Caption.isEmpty()) {
         // Centred where the 1x caption is, as large as the device text needs.

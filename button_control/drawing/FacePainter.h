@@ -82,6 +82,8 @@ struct FaceAxis {
 };
 // The band of a face: deep enough for its widest bevel.
 int FaceEdgeBand(const FaceInputs& inputs);
+// Whether a redraw draws the dotted focus rectangle.
+bool ShowsFocusRectangle(const FaceInputs& inputs);
 
 // The steps of one redraw, each reading the control's inputs and the surface
 // as the button's own code does. PaintButtonFace runs them in order; tests
@@ -92,6 +94,9 @@ public:
 
     void Clear();
     void SetFaceColor();
+    // Clear, face colour, border (none for style 4) and layout: the frame
+    // every redraw starts with, at any resolution.
+    void DrawFrameAndLayout();
     void DrawBorder();
     void DrawBevelRaised(RgbValue base, int rings, int depth);
     void DrawBevelSunken(RgbValue base, int rings, int depth);

@@ -606,9 +606,9 @@ void Button_XP::paintEvent(QPaintEvent*) {
     const qreal ratio = device ? device->devicePixelRatioF() : devicePixelRatioF();
     if (!m_face.isNull() && (m_faceSize != size() || !qFuzzyCompare(m_face.devicePixelRatio(), ratio)))
         renderFace(ratio);
-    if (m_face.isNull() || m_faceSize != size())
+    if (m_face.isNull())
         painter.fillRect(rect(), palette().button()); // not sized yet: nothing drawn so far
-    if (!m_face.isNull())
+    else
         painter.drawImage(0, 0, m_face);
 }
 
