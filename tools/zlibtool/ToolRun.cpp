@@ -467,26 +467,19 @@ bool writeFileAtomically(const fs::path& target, const Producer& produce, std::s
     if (const int e = out.sync())
         return failed("sync", e);
     // Once the result has its name, a failure must take it away again.
-    bool placed = false;
-    const auto failedAfter = [&](const std::string& step, int error) {
-        if (placed)
-            fs::remove(target, ec);
+    const auto failedPlaced = [&](const std::string& step, int error) {
+        fs::remove(target, ec);
         return failed(step, error);
     };
-    if (out.placesBeforeClose()) {
-        if (const int e = out.place())
-            return failed("link", e);
-        placed = true;
-    }
+    const bool linked = out.placesBeforeClose();
+    if (const int e = linked ? out.place() : 0)
+        return failed("link", e);
     if (const int e = out.close())
-        return failedAfter("close", e);
-    if (!placed) {
-        if (const int e = out.place())
-            return failed("rename the finished file to", e);
-        placed = true;
-    }
+        return linked ? failedPlaced("close", e) : failed("close", e);
+    if (const int e = linked ? 0 : out.place())
+        return failed("rename the finished file to", e);
     if (const int e = out.syncFolder())
-        return failedAfter("sync the folder of", e);
+        return failedPlaced("sync the folder of", e);
     return true;
 }
 
