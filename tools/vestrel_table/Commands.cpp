@@ -110,7 +110,10 @@ std::optional<QByteArray> editThroughBaza(const TableFile& table, const std::fun
     const QString loaded = dir.filePath(QStringLiteral("table.unzlib"));
     const QString saved = dir.filePath(QStringLiteral("saved.unzlib"));
     Baza baza;
-    if (!replaceFile(loaded, *bytes).isEmpty() || !baza.Wczytaj(loaded)) {
+    // A scratch file, gone with the folder: it needs no sync.
+    QFile scratch(loaded);
+    if (!scratch.open(QIODevice::WriteOnly) || !BallFile::writeAll(scratch, *bytes) || !scratch.flush() ||
+        !baza.Wczytaj(loaded)) {
         fail(output, QStringLiteral("cannot load the table for the edit"));
         return std::nullopt;
     }
