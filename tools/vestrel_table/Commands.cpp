@@ -210,19 +210,9 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
         fail(output, error);
         return failure;
     }
-    std::vector<RowError> errors;
-    BuiltRecords built;
-    {
-        // The rows as read are let go before the table is written.
-        const ParsedText parsed = *format == TextFormat::Csv ? parseCsv(*text) : parseJson(*text);
-        errors = parsed.errors;
-        built = buildRecords(parsed.rows, mode, table->count());
-    }
-    errors.insert(errors.end(), built.errors.begin(), built.errors.end());
-    std::stable_sort(errors.begin(), errors.end(),
-                     [](const RowError& a, const RowError& b) { return a.row < b.row; });
-    if (!errors.empty()) {
-        reportRowErrors(output, errors, textPath);
+    BuiltRecords built = importText(*format, *text, mode, table->count());
+    if (!built.errors.empty()) {
+        reportRowErrors(output, built.errors, textPath);
         fail(output, QStringLiteral("%1: not changed").arg(path));
         return failure;
     }
