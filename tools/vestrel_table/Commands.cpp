@@ -437,9 +437,9 @@ const std::vector<Command>& commands() {
          addCommand, 1, 1},
         {"check",
          "usage: vestrel-table check FILE [--format text|json]\n\n"
-         "Reports IDs used more than once, IDs outside 1..15000, names the code page\n"
-         "cannot hold or that fill their field without a NUL, and every header field\n"
-         "the editor would refuse. Exit code 0 when clean, 1 with findings.\n",
+         "Reports IDs used more than once, IDs outside 1..15000, names that fill\n"
+         "their field without a NUL, and every header field the editor would\n"
+         "refuse. Exit code 0 when clean, 1 with findings.\n",
          [option](P& p) { option(p, {QStringLiteral("format")}, "text or json", "format"); }, checkCommand, 1,
          1},
         {"diff",
