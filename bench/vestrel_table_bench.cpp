@@ -83,6 +83,24 @@ void report(benchmark::State& state, double ours, double floor, double other, co
     state.SetLabel(label);
 }
 
+// One round of the floor, written plainly and then synced: `work` is the
+// zlib step, whose output goes to `plainOut` or `syncedOut`.
+template <typename Work>
+void timeFloors(benchmark::State& state, const Work& work, const QString& plainOut, const QString& syncedOut,
+                double& plain, double& synced) {
+    for (const bool sync : {false, true}) {
+        const auto t0 = Clock::now();
+        const zlibtool::Result result = work();
+        if (!result.ok() ||
+            !Fixture::write(sync ? syncedOut : plainOut,
+                            QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
+                                                    qsizetype(result.data.size())),
+                            sync))
+            state.SkipWithError("floor failed");
+        (sync ? synced : plain) += seconds(Clock::now() - t0);
+    }
+}
+
 void BM_TableExport(benchmark::State& state) {
     Fixture& f = fixture();
     const QString out = f.dir.filePath("export.csv");
@@ -90,19 +108,14 @@ void BM_TableExport(benchmark::State& state) {
     const QString syncedOut = f.dir.filePath("synced.unzlib");
     double ours = 0, plain = 0, synced = 0;
     for (auto _ : state) {
-        for (const bool sync : {false, true}) {
-            const auto t0 = Clock::now();
-            const QByteArray packed = Fixture::read(f.gamePath);
-            const auto result = zlibtool::decompress(
-                {reinterpret_cast<const unsigned char*>(packed.constData()), std::size_t(packed.size())});
-            if (!result.ok() ||
-                !Fixture::write(sync ? syncedOut : floorOut,
-                                QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
-                                                        qsizetype(result.data.size())),
-                                sync))
-                state.SkipWithError("floor failed");
-            (sync ? synced : plain) += seconds(Clock::now() - t0);
-        }
+        timeFloors(
+            state,
+            [&f] {
+                const QByteArray packed = Fixture::read(f.gamePath);
+                return zlibtool::decompress(
+                    {reinterpret_cast<const unsigned char*>(packed.constData()), std::size_t(packed.size())});
+            },
+            floorOut, syncedOut, plain, synced);
         const auto t1 = Clock::now();
         vestrel_table::Output output;
         if (vestrel_table::run({"export", f.gamePath, "-o", out}, output) != 0)
@@ -120,18 +133,13 @@ void BM_TableImport(benchmark::State& state) {
     const QString syncedOut = f.dir.filePath("synced.bin");
     double ours = 0, plain = 0, synced = 0;
     for (auto _ : state) {
-        for (const bool sync : {false, true}) {
-            const auto t0 = Clock::now();
-            const auto result = zlibtool::compress(
-                {reinterpret_cast<const unsigned char*>(f.table.constData()), std::size_t(f.table.size())});
-            if (!result.ok() ||
-                !Fixture::write(sync ? syncedOut : floorOut,
-                                QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
-                                                        qsizetype(result.data.size())),
-                                sync))
-                state.SkipWithError("floor failed");
-            (sync ? synced : plain) += seconds(Clock::now() - t0);
-        }
+        timeFloors(
+            state,
+            [&f] {
+                return zlibtool::compress({reinterpret_cast<const unsigned char*>(f.table.constData()),
+                                           std::size_t(f.table.size())});
+            },
+            floorOut, syncedOut, plain, synced);
         const auto t1 = Clock::now();
         vestrel_table::Output output;
         if (vestrel_table::run({"import", f.gamePath, f.csvPath}, output) != 0)

@@ -14,19 +14,6 @@ void require(bool condition) {
         std::abort();
 }
 
-vestrel_table::BuiltRecords importText(vestrel_table::TextFormat format, QByteArrayView text,
-                                       vestrel_table::ImportMode mode, qsizetype existing) {
-    const vestrel_table::ParsedText parsed = format == vestrel_table::TextFormat::Csv
-                                                 ? vestrel_table::parseCsv(text)
-                                                 : vestrel_table::parseJson(text);
-    vestrel_table::BuiltRecords built = vestrel_table::buildRecords(parsed.rows, mode, existing);
-    if (!parsed.errors.empty()) {
-        built.records.clear();
-        built.errors.insert(built.errors.begin(), parsed.errors.begin(), parsed.errors.end());
-    }
-    return built;
-}
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -36,10 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QByteArrayView text(reinterpret_cast<const char*>(data + 1), qsizetype(size - 1));
 
     const vestrel_table::BuiltRecords appended =
-        importText(format, text, vestrel_table::ImportMode::Append, 1);
+        vestrel_table::importText(format, text, vestrel_table::ImportMode::Append, 1);
     require(appended.errors.empty() || appended.records.isEmpty());
 
-    const vestrel_table::BuiltRecords table = importText(format, text, vestrel_table::ImportMode::Replace, 0);
+    const vestrel_table::BuiltRecords table =
+        vestrel_table::importText(format, text, vestrel_table::ImportMode::Replace, 0);
     if (!table.errors.empty()) {
         require(table.records.isEmpty());
         return 0;
@@ -50,7 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                         ? vestrel_table::exportCsv(table.records)
                                         : vestrel_table::exportJson(table.records);
         const vestrel_table::BuiltRecords back =
-            importText(again, exported, vestrel_table::ImportMode::Replace, 0);
+            vestrel_table::importText(again, exported, vestrel_table::ImportMode::Replace, 0);
         require(back.errors.empty() && back.records == table.records);
     }
     return 0;

@@ -110,7 +110,10 @@ std::optional<QByteArray> editThroughBaza(const TableFile& table, const std::fun
     const QString loaded = dir.filePath(QStringLiteral("table.unzlib"));
     const QString saved = dir.filePath(QStringLiteral("saved.unzlib"));
     Baza baza;
-    if (!replaceFile(loaded, *bytes).isEmpty() || !baza.Wczytaj(loaded)) {
+    // A scratch file, gone with the folder: it needs no sync.
+    QFile scratch(loaded);
+    if (!scratch.open(QIODevice::WriteOnly) || !BallFile::writeAll(scratch, *bytes) || !scratch.flush() ||
+        !baza.Wczytaj(loaded)) {
         fail(output, QStringLiteral("cannot load the table for the edit"));
         return std::nullopt;
     }
@@ -207,19 +210,9 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
         fail(output, error);
         return failure;
     }
-    std::vector<RowError> errors;
-    BuiltRecords built;
-    {
-        // The rows as read are let go before the table is written.
-        const ParsedText parsed = *format == TextFormat::Csv ? parseCsv(*text) : parseJson(*text);
-        errors = parsed.errors;
-        built = buildRecords(parsed.rows, mode, table->count());
-    }
-    errors.insert(errors.end(), built.errors.begin(), built.errors.end());
-    std::stable_sort(errors.begin(), errors.end(),
-                     [](const RowError& a, const RowError& b) { return a.row < b.row; });
-    if (!errors.empty()) {
-        reportRowErrors(output, errors, textPath);
+    BuiltRecords built = importText(*format, *text, mode, table->count());
+    if (!built.errors.empty()) {
+        reportRowErrors(output, built.errors, textPath);
         fail(output, QStringLiteral("%1: not changed").arg(path));
         return failure;
     }
@@ -444,9 +437,9 @@ const std::vector<Command>& commands() {
          addCommand, 1, 1},
         {"check",
          "usage: vestrel-table check FILE [--format text|json]\n\n"
-         "Reports IDs used more than once, IDs outside 1..15000, names the code page\n"
-         "cannot hold or that fill their field without a NUL, and every header field\n"
-         "the editor would refuse. Exit code 0 when clean, 1 with findings.\n",
+         "Reports IDs used more than once, IDs outside 1..15000, names that fill\n"
+         "their field without a NUL, and every header field the editor would\n"
+         "refuse. Exit code 0 when clean, 1 with findings.\n",
          [option](P& p) { option(p, {QStringLiteral("format")}, "text or json", "format"); }, checkCommand, 1,
          1},
         {"diff",

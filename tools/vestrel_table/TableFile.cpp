@@ -60,6 +60,20 @@ bool startsLikeTable(const QByteArray& bytes) {
     return bytes.size() >= BallFile::headerSize && bytes.startsWith(BallFile::header(1).left(12));
 }
 
+// Decompresses a compressed file's bytes, keeping at most `keep` bytes of
+// the output in `out`; the whole stream is read through either way.
+zlibtool::Error unpack(const QByteArray& bytes, QByteArray& out, zlibtool::Form* form,
+                       qsizetype keep = zlibtool::maxDecompressedSize) {
+    return zlibtool::decompressTo(
+        bytesOf(bytes),
+        [&out, keep](std::span<const unsigned char> piece) {
+            const auto wanted = std::min<qsizetype>(qsizetype(piece.size()), keep - out.size());
+            out.append(reinterpret_cast<const char*>(piece.data()), std::max<qsizetype>(wanted, 0));
+            return true;
+        },
+        zlibtool::maxDecompressedSize, form);
+}
+
 } // namespace
 
 qsizetype TableFile::count() const {
@@ -109,13 +123,7 @@ UnpackOutcome unpackFile(const QString& path) {
         unpacked.table = std::move(*bytes);
     } else {
         unpacked.compressed = true;
-        const zlibtool::Error error = zlibtool::decompressTo(
-            bytesOf(*bytes),
-            [&unpacked](std::span<const unsigned char> piece) {
-                unpacked.table.append(reinterpret_cast<const char*>(piece.data()), qsizetype(piece.size()));
-                return true;
-            },
-            zlibtool::maxDecompressedSize, &unpacked.form);
+        const zlibtool::Error error = unpack(*bytes, unpacked.table, &unpacked.form);
         if (error != zlibtool::Error::None && startsLikeTable(*bytes)) {
             unpacked = Unpacked{};
             unpacked.table = std::move(*bytes);
@@ -161,15 +169,7 @@ ReadOutcome readTableForm(const QString& path) {
     if (!looksLikeTable(*bytes)) {
         // The stream is read through to check it, but only its start is kept.
         table.compressed = true;
-        const zlibtool::Error error = zlibtool::decompressTo(
-            bytesOf(*bytes),
-            [&start](std::span<const unsigned char> piece) {
-                const auto wanted =
-                    std::min<qsizetype>(qsizetype(piece.size()), BallFile::headerSize - start.size());
-                start.append(reinterpret_cast<const char*>(piece.data()), std::max<qsizetype>(wanted, 0));
-                return true;
-            },
-            zlibtool::maxDecompressedSize, &table.form);
+        const zlibtool::Error error = unpack(*bytes, start, &table.form, BallFile::headerSize);
         if (error != zlibtool::Error::None || !looksLikeTable(start)) {
             outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file").arg(path);
             return outcome;

@@ -1,7 +1,6 @@
 #include "tools/vestrel_table/TableReport.h"
 
 #include "ball_table/BallFile.h"
-#include "ball_table/CodePage.h"
 #include "ball_table/EditRules.h"
 
 #include <QHash>
@@ -10,6 +9,7 @@
 #include <QJsonObject>
 #include <QtEndian>
 
+#include <cstring>
 #include <map>
 
 namespace vestrel_table {
@@ -136,16 +136,9 @@ std::vector<Finding> checkTable(const QByteArray& table) {
     for (qsizetype i = 0; i < count; ++i) {
         const char* record = recordAt(records, i);
         const int position = int(i) + 1;
-        const QByteArray field(record, BallFile::nameSize);
-        const qsizetype nul = field.indexOf('\0');
-        if (nul < 0)
+        if (!std::memchr(record, 0, std::size_t(BallFile::nameSize)))
             findings.push_back({QStringLiteral("name-without-nul"), position,
                                 QStringLiteral("the name fills all 64 bytes without an ending NUL")});
-        const QByteArray bytes = nul < 0 ? field : field.left(nul);
-        if (encodeWindows1250(decodeWindows1250(bytes)) != bytes)
-            findings.push_back({QStringLiteral("name-code-page"), position,
-                                QStringLiteral("the name holds bytes the code page cannot hold: %1")
-                                    .arg(quotedName(decodeWindows1250(bytes)))});
         const int id = BallFile::field(record, BallFile::Field::ID);
         if (id < lowestId || id > highestId)
             findings.push_back(

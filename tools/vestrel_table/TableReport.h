@@ -9,7 +9,7 @@
 namespace vestrel_table {
 
 struct Finding {
-    QString kind;     // header, count, name-without-nul, name-code-page, id-range, duplicate-id
+    QString kind;     // header, count, name-without-nul, id-range, duplicate-id
     int position = 0; // 1-based; 0 for the table as a whole
     QString message;
 };

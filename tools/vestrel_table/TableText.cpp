@@ -455,4 +455,16 @@ BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsi
     return built;
 }
 
+BuiltRecords importText(TextFormat format, QByteArrayView text, ImportMode mode, qsizetype existing) {
+    const ParsedText parsed = format == TextFormat::Csv ? parseCsv(text) : parseJson(text);
+    BuiltRecords built = buildRecords(parsed.rows, mode, existing);
+    if (!parsed.errors.empty()) {
+        built.records.clear();
+        built.errors.insert(built.errors.begin(), parsed.errors.begin(), parsed.errors.end());
+    }
+    std::stable_sort(built.errors.begin(), built.errors.end(),
+                     [](const RowError& a, const RowError& b) { return a.row < b.row; });
+    return built;
+}
+
 } // namespace vestrel_table

@@ -59,6 +59,10 @@ struct BuiltRecords {
 // the table may not grow past its limit (`existing` balls already held).
 BuiltRecords buildRecords(const std::vector<TextRow>& rows, ImportMode mode, qsizetype existing);
 
+// The text read and the rules applied in one: every error of both, in row
+// order, and no records when there is any.
+BuiltRecords importText(TextFormat format, QByteArrayView text, ImportMode mode, qsizetype existing);
+
 // A name the table can store: no NUL, every character in the code page,
 // at most 63 bytes. The reason when it cannot.
 std::optional<QString> nameProblem(const QString& name);

@@ -57,10 +57,10 @@ int processId() {
 
 // Short, so that it fits wherever the result's name fits; the pid tells a
 // later run whether its writer is still alive.
-fs::path temporaryBeside(const fs::path& target, unsigned attempt) {
+fs::path temporaryBeside(const fs::path& target) {
     static std::atomic<unsigned> counter{0};
-    const unsigned n = counter.fetch_add(1) + attempt;
-    return folderOf(target) / (".zt" + std::to_string(processId()) + "-" + std::to_string(n) + ".tmp");
+    return folderOf(target) /
+           (".zt" + std::to_string(processId()) + "-" + std::to_string(counter.fetch_add(1)) + ".tmp");
 }
 
 // The process whose pid a temporary name carries, if any.
@@ -114,7 +114,7 @@ public:
             return error;
 #endif
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const fs::path name = temporaryBeside(m_target, attempt);
+            const fs::path name = temporaryBeside(m_target);
             if (const int error = injected(m_fault, WriteStep::Create))
                 return error;
             m_fd = retryingOpen(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
@@ -236,7 +236,7 @@ public:
 
     int create() {
         for (unsigned attempt = 0; attempt < 100; ++attempt) {
-            const fs::path name = temporaryBeside(m_target, attempt);
+            const fs::path name = temporaryBeside(m_target);
             if (const int error = injected(m_fault, WriteStep::Create))
                 return error;
             std::error_code ec;
@@ -382,7 +382,6 @@ bool FileInput::grew() {
 
 std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message) {
     std::unique_ptr<FileInput> input(new FileInput);
-    input->m_path = path;
 #ifdef _WIN32
     std::error_code ec;
     const fs::file_status status = fs::status(path, ec);
@@ -468,26 +467,19 @@ bool writeFileAtomically(const fs::path& target, const Producer& produce, std::s
     if (const int e = out.sync())
         return failed("sync", e);
     // Once the result has its name, a failure must take it away again.
-    bool placed = false;
-    const auto failedAfter = [&](const std::string& step, int error) {
-        if (placed)
-            fs::remove(target, ec);
+    const auto failedPlaced = [&](const std::string& step, int error) {
+        fs::remove(target, ec);
         return failed(step, error);
     };
-    if (out.placesBeforeClose()) {
-        if (const int e = out.place())
-            return failed("link", e);
-        placed = true;
-    }
+    const bool linked = out.placesBeforeClose();
+    if (const int e = linked ? out.place() : 0)
+        return failed("link", e);
     if (const int e = out.close())
-        return failedAfter("close", e);
-    if (!placed) {
-        if (const int e = out.place())
-            return failed("rename the finished file to", e);
-        placed = true;
-    }
+        return linked ? failedPlaced("close", e) : failed("close", e);
+    if (const int e = linked ? 0 : out.place())
+        return failed("rename the finished file to", e);
     if (const int e = out.syncFolder())
-        return failedAfter("sync the folder of", e);
+        return failedPlaced("sync the folder of", e);
     return true;
 }
 

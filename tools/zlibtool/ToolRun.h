@@ -51,7 +51,6 @@ public:
 private:
     friend std::unique_ptr<FileInput> openInput(const std::filesystem::path&, std::string&);
     FileInput() = default;
-    std::filesystem::path m_path;
     std::uint64_t m_size = 0;
     Bytes m_buffer;
     std::string m_problem;

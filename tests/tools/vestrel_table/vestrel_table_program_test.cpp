@@ -86,54 +86,54 @@ private slots:
         QByteArray full = header;
         for (int i = 0; i < 32767; ++i)
             full += ",1,5,1,0,x\n";
-        QTest::newRow("id beyond 16 bits") << QStringList() << "t.csv" << header + "1,40000,5,1,0,A\n"
-                                           << "row 2, column id: 40000 is outside -32768..32767";
-        QTest::newRow("new ID 0") << append << "t.csv" << header + ",0,5,1,0,A\n"
-                                  << "row 2, column id: 0: a new ball's ID must be 1 to 15000";
-        QTest::newRow("new ID 15001") << append << "t.csv" << header + ",1,5,1,0,A\n,15001,5,1,0,B\n"
-                                      << "row 3, column id: 15001: a new ball's ID must be 1 to 15000";
-        QTest::newRow("name of 64 bytes")
-            << QStringList() << "t.csv" << header + "1,1,5,1,0," + QByteArray(64, 'x')
-            << "row 2, column name: is 64 bytes long; a name holds at most 63";
-        QTest::newRow("name outside the code page")
-            << QStringList() << "t.csv" << header + "1,1,5,1,0,\xE4\xB8\xAD\n"
-            << "row 2, column name: holds U+4E2D, which the code page cannot hold";
-        QTest::newRow("name with NUL")
-            << QStringList() << "t.json"
-            << QByteArray(R"([{"position":1,"id":1,"producer":5,"mode":1,"pole":0,)"
-                          R"("name":"a\u0000b"}])")
-            << "row 1, column name: holds a NUL character";
-        QTest::newRow("name not UTF-8") << QStringList() << "t.csv" << header + "1,1,5,1,0,\xFF\n"
-                                        << "row 2, column name: not UTF-8 text";
-        QTest::newRow("not a number") << QStringList() << "t.csv" << header + "1,1,abc,1,0,A\n"
-                                      << "row 2, column producer: not a number: \"abc\"";
-        QTest::newRow("value missing") << QStringList() << "t.csv" << header + "1,1,5,,0,A\n"
-                                       << "row 2, column mode: missing";
-        QTest::newRow("fields missing") << QStringList() << "t.csv" << header + "1,1,5,1,0,A\n2,2,5,1\n"
-                                        << "row 3: 4 fields where the header has 6";
-        QTest::newRow("quote not closed") << QStringList() << "t.csv" << header + "1,1,5,1,0,\"A\n"
-                                          << "row 2: not CSV";
-        QTest::newRow("position twice") << QStringList() << "t.csv" << header + "1,1,5,1,0,A\n1,2,5,1,0,B\n"
-                                        << "row 3, column position: 1 is given twice";
-        QTest::newRow("position past the end")
-            << QStringList() << "t.csv" << header + "3,1,5,1,0,A\n"
-            << "row 2, column position: 3 is not a whole number from 1 to 1";
-        QTest::newRow("column missing")
-            << QStringList() << "t.csv" << QByteArray("position,id,producer,mode,name\n")
-            << "row 1, column pole: column missing from the header";
-        QTest::newRow("no balls") << QStringList() << "t.csv" << header
-                                  << "no balls: a table holds at least one";
-        QTest::newRow("past the table's limit")
-            << append << "t.csv" << full << "32768 balls; a table holds at most 32767";
-        QTest::newRow("JSON name not text") << QStringList() << "t.json"
-                                            << QByteArray(R"({"balls":[{"position":1,"id":1,"producer":5,)"
-                                                          R"("mode":1,"pole":0,"name":5}]})")
-                                            << "row 1, column name: not a string";
-        QTest::newRow("JSON unknown field") << QStringList() << "t.json"
-                                            << QByteArray(R"([{"position":1,"id":1,"producer":5,"mode":1,)"
-                                                          R"("pole":0,"name":"A","colour":2}])")
-                                            << "row 1, column colour: unknown field";
-        QTest::newRow("not JSON") << QStringList() << "t.json" << QByteArray("[{") << "not JSON";
+        // Whether the rows are appended, the file's name, its text, the message.
+        const struct {
+            const char* tag;
+            bool append;
+            const char* name;
+            QByteArray text;
+            const char* expected;
+        } cases[] = {
+            {"id beyond 16 bits", false, "t.csv", header + "1,40000,5,1,0,A\n",
+             "row 2, column id: 40000 is outside -32768..32767"},
+            {"new ID 0", true, "t.csv", header + ",0,5,1,0,A\n",
+             "row 2, column id: 0: a new ball's ID must be 1 to 15000"},
+            {"new ID 15001", true, "t.csv", header + ",1,5,1,0,A\n,15001,5,1,0,B\n",
+             "row 3, column id: 15001: a new ball's ID must be 1 to 15000"},
+            {"name of 64 bytes", false, "t.csv", header + "1,1,5,1,0," + QByteArray(64, 'x'),
+             "row 2, column name: is 64 bytes long; a name holds at most 63"},
+            {"name outside the code page", false, "t.csv", header + "1,1,5,1,0,\xE4\xB8\xAD\n",
+             "row 2, column name: holds U+4E2D, which the code page cannot hold"},
+            {"name with NUL", false, "t.json",
+             R"([{"position":1,"id":1,"producer":5,"mode":1,"pole":0,"name":"a\u0000b"}])",
+             "row 1, column name: holds a NUL character"},
+            {"name not UTF-8", false, "t.csv", header + "1,1,5,1,0,\xFF\n",
+             "row 2, column name: not UTF-8 text"},
+            {"not a number", false, "t.csv", header + "1,1,abc,1,0,A\n",
+             "row 2, column producer: not a number: \"abc\""},
+            {"value missing", false, "t.csv", header + "1,1,5,,0,A\n", "row 2, column mode: missing"},
+            {"fields missing", false, "t.csv", header + "1,1,5,1,0,A\n2,2,5,1\n",
+             "row 3: 4 fields where the header has 6"},
+            {"quote not closed", false, "t.csv", header + "1,1,5,1,0,\"A\n", "row 2: not CSV"},
+            {"position twice", false, "t.csv", header + "1,1,5,1,0,A\n1,2,5,1,0,B\n",
+             "row 3, column position: 1 is given twice"},
+            {"position past the end", false, "t.csv", header + "3,1,5,1,0,A\n",
+             "row 2, column position: 3 is not a whole number from 1 to 1"},
+            {"column missing", false, "t.csv", "position,id,producer,mode,name\n",
+             "row 1, column pole: column missing from the header"},
+            {"no balls", false, "t.csv", header, "no balls: a table holds at least one"},
+            {"past the table's limit", true, "t.csv", full, "32768 balls; a table holds at most 32767"},
+            {"JSON name not text", false, "t.json",
+             R"({"balls":[{"position":1,"id":1,"producer":5,"mode":1,"pole":0,"name":5}]})",
+             "row 1, column name: not a string"},
+            {"JSON unknown field", false, "t.json",
+             R"([{"position":1,"id":1,"producer":5,"mode":1,"pole":0,"name":"A","colour":2}])",
+             "row 1, column colour: unknown field"},
+            {"not JSON", false, "t.json", "[{", "not JSON"},
+        };
+        for (const auto& c : cases)
+            QTest::newRow(c.tag) << (c.append ? append : QStringList()) << QString::fromLatin1(c.name)
+                                 << c.text << QString::fromUtf8(c.expected);
     }
     void importRefusesBadRowsAndLeavesTheFile() {
         const QTemporaryDir dir;
