@@ -83,8 +83,11 @@ public:
 
 // The classic Windows colour scheme, fixed so that drawing is the same on
 // every machine. Index is the system colour index (COLOR_BTNFACE = 15, ...);
-// the result is 0x00BBGGRR.
+// the result is 0x00BBGGRR. In a namespace of its own because Windows'
+// winuser.h declares the live GetSysColor with the same signature.
+namespace classic {
 std::uint32_t GetSysColor(int index);
+}
 
 struct Platform {
     MessageBoxes* messages = nullptr;

@@ -45,7 +45,7 @@ constexpr std::array<std::uint32_t, 31> classicScheme = {
 
 } // namespace
 
-std::uint32_t GetSysColor(int index) {
+std::uint32_t classic::GetSysColor(int index) {
     // Windows answers 0 (black) for an index it does not know.
     if (index < 0 || index >= static_cast<int>(classicScheme.size()))
         return 0;

@@ -19,7 +19,7 @@ RgbValue MakeRgb(int red, int green, int blue) {
 RgbValue ResolveColor(OleColor colour) {
     if (colour >= 0 && colour <= 0xFFFFFF)
         return colour;
-    return static_cast<RgbValue>(GetSysColor(static_cast<int>(colour & 0xFFFFFF)));
+    return static_cast<RgbValue>(classic::GetSysColor(static_cast<int>(colour & 0xFFFFFF)));
 }
 
 ColorParts SplitColor(RgbValue rgb) {

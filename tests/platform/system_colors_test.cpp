@@ -8,17 +8,17 @@ class SystemColorsTest : public QObject {
     Q_OBJECT
 private slots:
     void classicSchemeColours() {
-        QCOMPARE(GetSysColor(15), 0xC8D0D4u); // button face RGB(212, 208, 200)
-        QCOMPARE(GetSysColor(13), 0x6A240Au); // highlight RGB(10, 36, 106)
-        QCOMPARE(GetSysColor(16), 0x808080u); // button shadow
-        QCOMPARE(GetSysColor(20), 0xFFFFFFu); // 3-D highlight
-        QCOMPARE(GetSysColor(21), 0x404040u); // 3-D dark shadow
-        QCOMPARE(GetSysColor(18), 0x000000u); // button text
+        QCOMPARE(classic::GetSysColor(15), 0xC8D0D4u); // button face RGB(212, 208, 200)
+        QCOMPARE(classic::GetSysColor(13), 0x6A240Au); // highlight RGB(10, 36, 106)
+        QCOMPARE(classic::GetSysColor(16), 0x808080u); // button shadow
+        QCOMPARE(classic::GetSysColor(20), 0xFFFFFFu); // 3-D highlight
+        QCOMPARE(classic::GetSysColor(21), 0x404040u); // 3-D dark shadow
+        QCOMPARE(classic::GetSysColor(18), 0x000000u); // button text
     }
     void unknownIndexIsBlack() {
-        QCOMPARE(GetSysColor(-1), 0u);
-        QCOMPARE(GetSysColor(31), 0u);
-        QCOMPARE(GetSysColor(0xFFFFFF), 0u);
+        QCOMPARE(classic::GetSysColor(-1), 0u);
+        QCOMPARE(classic::GetSysColor(31), 0u);
+        QCOMPARE(classic::GetSysColor(0xFFFFFF), 0u);
     }
 };
 
