@@ -8,7 +8,11 @@
 #include <utility>
 
 #ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
 #include <process.h>
+#include <sys/stat.h>
+#include <windows.h>
 #else
 #include <fcntl.h>
 #include <signal.h>
@@ -222,6 +226,30 @@ private:
 
 #else
 
+// The errno closest to a Windows error, so that every message is made the
+// same way.
+int errnoOf(DWORD error) {
+    switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+        return EACCES;
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+        return ENOENT;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return ENOSPC;
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+        return EEXIST;
+    case ERROR_FILENAME_EXCED_RANGE:
+        return ENAMETOOLONG;
+    default:
+        return EIO;
+    }
+}
+
 // Windows: a named temporary file, renamed over the result.
 class Output {
 public:
@@ -239,12 +267,21 @@ public:
             const fs::path name = temporaryBeside(m_target);
             if (const int error = injected(m_fault, WriteStep::Create))
                 return error;
-            std::error_code ec;
-            if (fs::exists(name, ec))
+            // Created exclusively: checking for the name first would leave a
+            // gap in which another run could take it.
+            const int fd = _wopen(name.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY | _O_NOINHERIT,
+                                  _S_IREAD | _S_IWRITE);
+            if (fd < 0 && errno == EEXIST)
                 continue;
-            m_file = _wfopen(name.c_str(), L"wb");
-            if (!m_file)
+            if (fd < 0)
                 return errno;
+            m_file = _wfdopen(fd, L"wb");
+            if (!m_file) {
+                const int error = errno;
+                _close(fd);
+                _wunlink(name.c_str());
+                return error;
+            }
             m_temporary = name;
             return 0;
         }
@@ -267,7 +304,11 @@ public:
     int sync() {
         if (const int error = injected(m_fault, WriteStep::Sync))
             return error;
-        return std::fflush(m_file) == 0 ? 0 : errno;
+        if (std::fflush(m_file) != 0)
+            return errno;
+        // Flushing only hands the bytes to the system; _commit asks it to
+        // put them on the disk (FlushFileBuffers).
+        return _commit(_fileno(m_file)) == 0 ? 0 : errno;
     }
 
     int close() {
@@ -279,10 +320,11 @@ public:
     int place() {
         if (const int error = injected(m_fault, WriteStep::Place))
             return error;
-        std::error_code ec;
-        fs::rename(m_temporary, m_target, ec);
-        if (ec)
-            return ec.value();
+        // Replaces an older result in one step, and returns only once the
+        // new name is on the disk: Windows has no folder to sync afterwards.
+        if (!MoveFileExW(m_temporary.c_str(), m_target.c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+            return errnoOf(GetLastError());
         m_temporary.clear();
         return 0;
     }
