@@ -2,7 +2,7 @@
 
 #include "platform/Platform.h"
 
-#include <QDir>
+#include <QFileInfo>
 
 namespace {
 
@@ -37,5 +37,7 @@ QString Scn_Common_Dialog::OpenFileName(QWidget* FrmName, const QString& DialogT
 }
 
 QString Scn_Common_Dialog::TitleName() const {
-    return beforeNul(m_selectedPath.section(QDir::separator(), -1));
+    // QFileInfo knows every separator of the platform: on Windows a path may
+    // hold "/" as well as "\\".
+    return beforeNul(QFileInfo(m_selectedPath).fileName());
 }

@@ -3,6 +3,7 @@
 #include "ball_table/Baza.h"
 #include "common/BallFileBytes.h"
 #include "common/FakePlatform.h"
+#include "common/ProgramFile.h"
 #include "main_window/BallList.h"
 #include "main_window/FrmMain.h"
 
@@ -43,9 +44,7 @@ public:
     }
 
     static QString builtTool() {
-        const QString dir = qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/zlib/");
-        return QFileInfo::exists(dir + QStringLiteral("zlibtool.exe")) ? dir + QStringLiteral("zlibtool.exe")
-                                                                       : dir + QStringLiteral("zlibtool");
+        return programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/zlib/zlibtool"));
     }
     // A copy of the sample game file that tests may change.
     QString copySample(const QString& name) {
