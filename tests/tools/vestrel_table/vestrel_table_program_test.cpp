@@ -236,7 +236,7 @@ private slots:
     void usageAndFailuresHaveTheirExitCodes_data() {
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("code");
-        QTest::addColumn<QString>("stderr");
+        QTest::addColumn<QString>("message");
         QTest::newRow("nothing") << QStringList() << 2 << "usage: vestrel-table COMMAND";
         QTest::newRow("unknown command")
             << QStringList{"frob"} << 2 << "vestrel-table: unknown command \"frob\"";
@@ -263,7 +263,7 @@ private slots:
         const QTemporaryDir dir;
         QFETCH(QStringList, arguments);
         QFETCH(int, code);
-        QFETCH(QString, stderr);
+        QFETCH(QString, message);
         const QByteArray game = TableTool::table({{"One", 1}});
         write(dir, QStringLiteral("game.bin"), game);
         write(dir, QStringLiteral("junk.bin"), "not a ball file at all");
@@ -272,7 +272,7 @@ private slots:
         QDir::setCurrent(dir.path());
         const TableTool::Run run = TableTool::run(arguments);
         QCOMPARE(run.code, code);
-        QVERIFY2(QString::fromUtf8(run.err).contains(stderr), run.err.constData());
+        QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
         QCOMPARE(BallFileBytes::readFile(dir.filePath("game.bin")), game);
     }
 
