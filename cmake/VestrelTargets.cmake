@@ -46,7 +46,13 @@ function(vestrel_folder_tests)
         target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
         target_link_libraries(${test_name} PRIVATE ${ARG_LINK} Qt6::Test)
         set_target_properties(${test_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-        add_test(NAME ${test_name} COMMAND ${test_name})
+        if(WIN32 AND CMAKE_CROSSCOMPILING)
+            # Qt's plain test log goes to the Windows debug channel when no
+            # console is attached, as under wine; TAP is written to stdout.
+            add_test(NAME ${test_name} COMMAND ${test_name} -o -,tap)
+        else()
+            add_test(NAME ${test_name} COMMAND ${test_name})
+        endif()
         set_tests_properties(${test_name} PROPERTIES
             ENVIRONMENT "QT_QPA_PLATFORM=${VESTREL_TEST_QPA};VESTREL_BUILD_DIR=${VESTREL_TEST_BUILD_DIR};VESTREL_SOURCE_DIR=${VESTREL_TEST_SOURCE_DIR}"
             TIMEOUT 300)

@@ -81,8 +81,15 @@ void ScnCommonDialogTest::titleName_data() {
                            << "unnamed_1964.bin";
     QTest::newRow("ends in separator") << "/games/data/"
                                        << "";
+#ifdef Q_OS_WIN
+    QTest::newRow("backslash separates") << R"(C:\games\a\b.bin)"
+                                         << "b.bin";
+    QTest::newRow("both separators") << R"(C:\games/a\b.bin)"
+                                     << "b.bin";
+#else
     QTest::newRow("backslash is part of a name here") << R"(/games/a\b.bin)"
                                                       << R"(a\b.bin)";
+#endif
     QTest::newRow("cut before NUL") << QString("/games/ab.bin") + QChar(0) + "junk"
                                     << "ab.bin";
     QTest::newRow("non-ASCII") << "/gry/piłka żółta.bin"
