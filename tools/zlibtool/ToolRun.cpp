@@ -431,6 +431,11 @@ std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message)
         message = "cannot open " + path.string() + ": " + ec.message();
         return nullptr;
     }
+    // A missing file is no error to status(), only a type of its own.
+    if (status.type() == fs::file_type::not_found) {
+        message = "cannot open " + path.string() + ": " + reason(ENOENT);
+        return nullptr;
+    }
     if (fs::is_directory(status)) {
         message = inputMessage(path, "it is a folder, not a file");
         return nullptr;
