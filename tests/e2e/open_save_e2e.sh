@@ -40,7 +40,12 @@ for _ in $(seq 200); do
     [ -f "$app/zlib/temp/unnamed_1964.bin.unzlib" ] && break
     sleep 0.1
 done
-sleep 0.5
+# The table is loaded once the tool has ended; under wine that takes longer.
+for _ in $(seq 100); do
+    pgrep -f 'zlib[/\]zlibtool' >/dev/null || break
+    sleep 0.1
+done
+if [ -f "$app/vestrel.exe" ]; then sleep 2; else sleep 0.5; fi
 xdotool windowfocus --sync "$main"
 xdotool key Down Home       # a ball selected, then the first one
 xdotool key Tab Tab Tab     # Index, ID, then the name box
