@@ -63,6 +63,9 @@ private slots:
         const QString text = dir.filePath(QStringLiteral("table.") + format);
         const TableTool::Run exported = TableTool::run({"export", source, "--format", format, "-o", text});
         QVERIFY2(exported.code == 0, exported.err.constData());
+        // Standard output gets the same bytes, the names' line breaks too.
+        const TableTool::Run toOutput = TableTool::run({"export", source, "--format", format});
+        QCOMPARE(toOutput.out, BallFileBytes::readFile(text));
 
         // Imported into another file of the same form, even one whose table
         // no longer loads, the table becomes the exported one, in that form,
