@@ -160,7 +160,10 @@ private:
 };
 
 GameFilePipeline::GameFilePipeline(Baza& table, Platform& platform, QWidget* owner, QString appPath)
-    : m_table(table), m_platform(platform), m_owner(owner), m_appPath(std::move(appPath)) {
+    : m_table(table), m_platform(platform), m_owner(owner),
+      // In the system's own form, as every path built on it goes into a
+      // command line and messages; on Windows a caller may pass '/'.
+      m_appPath(QDir::toNativeSeparators(appPath)) {
     if (!m_appPath.endsWith(QDir::separator()))
         m_appPath += QDir::separator();
 }
