@@ -365,10 +365,15 @@ std::string inputMessage(const fs::path& path, const std::string& what) {
 } // namespace
 
 std::optional<Command> parseArguments(const std::vector<std::string>& args) {
+    // From UTF-8: on Windows a path made from a plain string would be read in
+    // the ANSI code page; elsewhere the bytes are kept as they are.
+    const auto pathOf = [](const std::string& arg) {
+        return fs::path(std::u8string(reinterpret_cast<const char8_t*>(arg.data()), arg.size()));
+    };
     if (args.size() == 1 && !args[0].empty() && args[0] != "-d")
-        return Command{fs::path(args[0]), Mode::Compress};
+        return Command{pathOf(args[0]), Mode::Compress};
     if (args.size() == 2 && !args[0].empty() && args[0] != "-d" && args[1] == "-d")
-        return Command{fs::path(args[0]), Mode::Decompress};
+        return Command{pathOf(args[0]), Mode::Decompress};
     return std::nullopt;
 }
 
