@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QThread>
 #include <QUrl>
 
@@ -147,7 +148,20 @@ public:
         outcome.end = process.exitStatus() == QProcess::NormalExit ? ProcessOutcome::End::Exited
                                                                    : ProcessOutcome::End::Crashed;
         outcome.exitCode = outcome.end == ProcessOutcome::End::Exited ? process.exitCode() : -1;
+#ifdef Q_OS_WIN
+        // zlibtool writes its messages (and the paths in them) in UTF-8, which
+        // the ANSI code page would garble; another program's output that is
+        // not UTF-8 is read in that code page.
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        outcome.errorOutput = utf8(errorOutput);
+        if (utf8.hasError())
+            outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+        // A program's text-mode error output ends its lines in "\r\n"; a
+        // stray '\r' must not reach a message.
+        outcome.errorOutput.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#else
         outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+#endif
         return outcome;
     }
 };
