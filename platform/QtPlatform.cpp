@@ -152,8 +152,13 @@ public:
         // zlibtool writes its messages (and the paths in them) in UTF-8, which
         // the ANSI code page would garble; another program's output that is
         // not UTF-8 is read in that code page.
+        // The kept end may start inside a letter.
+        qsizetype start = 0;
+        while (errorOutput.size() == keptErrorOutput && start < 3 && start < errorOutput.size() &&
+               (uchar(errorOutput[start]) & 0xC0) == 0x80)
+            ++start;
         QStringDecoder utf8(QStringDecoder::Utf8);
-        outcome.errorOutput = utf8(errorOutput);
+        outcome.errorOutput = utf8(QByteArrayView(errorOutput).sliced(start));
         if (utf8.hasError())
             outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
         // A program's text-mode error output ends its lines in "\r\n"; a
