@@ -160,7 +160,10 @@ private:
 };
 
 GameFilePipeline::GameFilePipeline(Baza& table, Platform& platform, QWidget* owner, QString appPath)
-    : m_table(table), m_platform(platform), m_owner(owner), m_appPath(std::move(appPath)) {
+    : m_table(table), m_platform(platform), m_owner(owner),
+      // In the system's own form, as every path built on it goes into a
+      // command line and messages; on Windows a caller may pass '/'.
+      m_appPath(QDir::toNativeSeparators(appPath)) {
     if (!m_appPath.endsWith(QDir::separator()))
         m_appPath += QDir::separator();
 }
@@ -205,18 +208,20 @@ ProcessOutcome GameFilePipeline::runTool(const QString& commandLine) const {
 QString GameFilePipeline::workingNameFor(const QString& gameFileName) {
     // The longest name built on it is the check run's output, and the tool
     // writes each output under a temporary name up to 22 bytes longer. 255
-    // bytes is the usual limit for one name.
+    // bytes is the usual limit for one name. Counted in UTF-8, the most a
+    // name takes on any system: Windows counts UTF-16 units, never more, but
+    // its programs may also write to a file system that counts UTF-8 bytes.
     constexpr qsizetype longestSuffix = 19 + 22;
     constexpr qsizetype nameLimit = 255;
     constexpr qsizetype allowed = nameLimit - longestSuffix;
-    if (QFile::encodeName(gameFileName).size() <= allowed)
+    if (gameFileName.toUtf8().size() <= allowed)
         return gameFileName;
     // The start of the name stays readable; the digest keeps two long names
     // that start alike apart.
     const QString digest = QString::fromLatin1(
         QCryptographicHash::hash(gameFileName.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
     QString start = gameFileName;
-    while (!start.isEmpty() && QFile::encodeName(start).size() > allowed - 1 - digest.size()) {
+    while (!start.isEmpty() && start.toUtf8().size() > allowed - 1 - digest.size()) {
         start.chop(1);
         if (!start.isEmpty() && start.back().isHighSurrogate())
             start.chop(1);

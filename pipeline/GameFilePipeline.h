@@ -27,7 +27,8 @@ public:
     };
     enum class SaveOutcome { Busy, Failed, Saved };
 
-    // appPath: the application's folder; a missing trailing separator is added.
+    // appPath: the application's folder; it is kept with the platform's
+    // separators, and a missing trailing separator is added.
     GameFilePipeline(Baza& table, Platform& platform, QWidget* owner, QString appPath);
 
     OpenOutcome open();

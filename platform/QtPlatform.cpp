@@ -12,6 +12,7 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QProcess>
+#include <QStringDecoder>
 #include <QThread>
 #include <QUrl>
 
@@ -147,7 +148,25 @@ public:
         outcome.end = process.exitStatus() == QProcess::NormalExit ? ProcessOutcome::End::Exited
                                                                    : ProcessOutcome::End::Crashed;
         outcome.exitCode = outcome.end == ProcessOutcome::End::Exited ? process.exitCode() : -1;
+#ifdef Q_OS_WIN
+        // zlibtool writes its messages (and the paths in them) in UTF-8, which
+        // the ANSI code page would garble; another program's output that is
+        // not UTF-8 is read in that code page.
+        // The kept end may start inside a letter.
+        qsizetype start = 0;
+        while (errorOutput.size() == keptErrorOutput && start < 3 && start < errorOutput.size() &&
+               (uchar(errorOutput[start]) & 0xC0) == 0x80)
+            ++start;
+        QStringDecoder utf8(QStringDecoder::Utf8);
+        outcome.errorOutput = utf8(QByteArrayView(errorOutput).sliced(start));
+        if (utf8.hasError())
+            outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+        // A program's text-mode error output ends its lines in "\r\n"; a
+        // stray '\r' must not reach a message.
+        outcome.errorOutput.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+#else
         outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
+#endif
         return outcome;
     }
 };

@@ -107,9 +107,10 @@ public:
 
     bool isValid() const { return m_valid && QFileInfo(builtTool()).isExecutable(); }
     QString root() const { return m_dir.path(); }
-    QString appPath() const { return m_appPath; }
-    QString toolPath() const { return programFile(appPath() + QStringLiteral("zlib/zlibtool")); }
-    QString workingFolder() const { return appPath() + QStringLiteral("zlib/temp/"); }
+    // These three have the platform's separators, as the pipeline's own paths do.
+    QString appPath() const { return QDir::toNativeSeparators(m_appPath); }
+    QString toolPath() const { return programFile(QDir::toNativeSeparators(m_appPath + "zlib/zlibtool")); }
+    QString workingFolder() const { return QDir::toNativeSeparators(m_appPath + "zlib/temp/"); }
     // A folder of its own for the files a test makes, outside the working folder.
     QString scratch() const { return m_dir.path() + QStringLiteral("/scratch/"); }
 

@@ -241,9 +241,15 @@ void GameFilePipelineTest::refusedOpenChangesNothing() {
         chosen += "x.bin";
         break;
     case Refusal::QuoteInName:
+#ifdef Q_OS_WIN
+        QSKIP("Windows file names cannot hold a double quote");
+#endif
         chosen = h.game(R"(my "best" balls.bin)", numberedBalls(2));
         break;
     case Refusal::BackslashAtEnd:
+#ifdef Q_OS_WIN
+        QSKIP("a backslash separates names on Windows");
+#endif
         chosen = h.game(R"(balls\)", numberedBalls(2));
         break;
     }
@@ -284,9 +290,11 @@ void GameFilePipelineTest::saveWritesCompressedTableAndEmptiesWorkingFolder() {
 
     QCOMPARE(h.tools.unpackGameFile(path).value_or(QByteArray()), ballFileBytes(balls));
     QVERIFY(h.tools.workingFiles().isEmpty());
+#ifndef Q_OS_WIN // Windows files have no such permission bits
     QCOMPARE(QFileInfo(path).permissions() & (QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup |
                                               QFile::WriteGroup | QFile::ReadOther),
              QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+#endif
     QCOMPARE(QDir(h.tools.scratch()).entryList(QDir::Files), QStringList{"unnamed_1964.bin"});
 
     // The table stays; a second save writes everything anew.

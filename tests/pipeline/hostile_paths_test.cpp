@@ -46,6 +46,17 @@ QStringList changedEntries(const std::map<QString, QByteArray>& before,
     return changed;
 }
 
+#ifdef Q_OS_WIN
+// Names Windows cannot hold: these letters, control characters, or a
+// backslash, which separates names there.
+bool windowsCannotHold(const QString& name) {
+    for (const QChar c : name)
+        if (c.unicode() < 0x20 || QStringLiteral("\"<>|*?:\\").contains(c))
+            return true;
+    return false;
+}
+#endif
+
 } // namespace
 
 class HostilePathsTest : public QObject {
@@ -104,6 +115,15 @@ void HostilePathsTest::opensAndSavesOrRefuses() {
     QFETCH(QString, gameFolder);
     QFETCH(QString, gameName);
     QFETCH(bool, accepted);
+#ifdef Q_OS_WIN
+    for (const QString& name : {appFolder, gameFolder, gameName})
+        if (windowsCannotHold(name))
+            QSKIP("Windows cannot hold these names");
+    // Windows drops the blanks ending a name; those in front and inside still
+    // test the command line.
+    while (gameName.endsWith(u' '))
+        gameName.chop(1);
+#endif
 
     ToolFolder tools(appFolder);
     QVERIFY(tools.isValid());
@@ -150,7 +170,9 @@ void HostilePathsTest::opensAndSavesOrRefuses() {
     QCOMPARE(pipeline.save(), SaveOutcome::Saved);
     QDir::setCurrent(previousCurrent);
 
-    QCOMPARE(changedEntries(before, snapshot(tools.root(), tools.workingFolder())), QStringList{game});
+    QCOMPARE(
+        changedEntries(before, snapshot(tools.root(), QDir::fromNativeSeparators(tools.workingFolder()))),
+        QStringList{game});
     QVERIFY(tools.workingFiles().isEmpty());
     QCOMPARE(tools.unpackGameFile(game).value_or(QByteArray()), ballFileBytes(balls));
 }

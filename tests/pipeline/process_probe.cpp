@@ -1,7 +1,9 @@
 // The program the process tests run, the same on every system (Windows has
 // no /bin/sh to script one). Its arguments are steps done in order:
-//   sleep <ms> | touch <file> | stderr <count> <line> | exit <code> | crash
-// ("stderr" writes <count> letters and a line break, then <line>).
+//   sleep <ms> | touch <file> | stderr <count> <line> | accented | exit <code> | crash
+// ("stderr" writes <count> letters and a line break, then <line>;
+// "accented" writes a line with Polish letters in UTF-8, as zlibtool writes
+// its paths).
 // "exit" ends it at once, so that anything after it shows whether someone
 // other than the program itself read the command line.
 #ifdef _WIN32
@@ -30,6 +32,8 @@ int main(int argc, char** argv) {
         } else if (step == "stderr" && i + 2 < argc) {
             std::cerr << std::string(std::size_t(std::atoi(value)), 'x') << '\n' << argv[i + 2] << std::endl;
             i += 2;
+        } else if (step == "accented") {
+            std::cerr << "zlibtool: cannot open pi\xc5\x82ka \xc5\xbc\xc3\xb3\xc5\x82ta.bin" << std::endl;
         } else if (step == "exit") {
             return std::atoi(value);
         } else if (step == "crash") {

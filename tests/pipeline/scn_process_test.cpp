@@ -108,11 +108,14 @@ void ScnProcessTest::runsRealProgramsWithoutShell() {
     QCOMPARE(process.run(probe() + " crash").end, ProcessOutcome::End::Crashed);
     QCOMPARE(process.run(R"("/no/such/folder/zlibtool" "x" -d)").end, ProcessOutcome::End::NotStarted);
     // The program's error output comes back with its exit code; only its
-    // end is kept when there is a lot of it.
+    // end is kept when there is a lot of it. Its lines end in '\n' alone,
+    // and UTF-8 letters arrive as they are, on Windows too.
     const ProcessOutcome failed = process.run(probe() + R"( stderr 100000 "zlibtool: no room" exit 3)");
     QCOMPARE(failed.code(), 3);
-    QVERIFY(failed.errorOutput.endsWith("zlibtool: no room\n"));
+    QVERIFY2(failed.errorOutput.endsWith("zlibtool: no room\n"), qPrintable(failed.errorOutput.right(30)));
     QVERIFY(failed.errorOutput.size() <= 4096);
+    QCOMPARE(process.run(probe() + " accented exit 1").errorOutput,
+             QString("zlibtool: cannot open piłka żółta.bin\n"));
 
     // Arguments reach the program as they are: nothing is run by a shell,
     // neither a POSIX one nor Windows' cmd.

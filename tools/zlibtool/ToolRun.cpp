@@ -84,6 +84,16 @@ std::optional<long long> pidOfTemporary(const std::string& name) {
 
 #ifndef _WIN32
 
+bool isFolder(const fs::path& path) {
+    std::error_code ec;
+    return fs::is_directory(path, ec);
+}
+
+void removeFile(const fs::path& path) {
+    std::error_code ec;
+    fs::remove(path, ec);
+}
+
 int retryingOpen(const char* path, int flags, mode_t mode = 0) {
     int fd;
     do
@@ -250,16 +260,56 @@ int errnoOf(DWORD error) {
     }
 }
 
+// The form of a path the system calls get: absolute, with the "\\?\"
+// prefix, so that a path longer than MAX_PATH (260 characters) works like
+// any other. GetFullPathNameW first resolves it as Windows would resolve it
+// without the prefix. The C runtime's stat refuses such paths, so the
+// file's kind and size come from the system's own calls.
+fs::path systemPath(const fs::path& path) {
+    const std::wstring& given = path.native();
+    const auto prefixed = [](const std::wstring& text) {
+        return text.starts_with(LR"(\\?\)") || text.starts_with(LR"(\\.\)");
+    };
+    if (given.empty() || prefixed(given))
+        return path;
+    std::wstring full(MAX_PATH, L'\0');
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        const DWORD length = GetFullPathNameW(given.c_str(), DWORD(full.size()), full.data(), nullptr);
+        if (length == 0)
+            return path;
+        if (length >= full.size()) {
+            full.resize(length); // too small: length counts the terminating zero
+            continue;
+        }
+        full.resize(length);
+        if (prefixed(full)) // a device, such as NUL
+            return full;
+        if (full.starts_with(LR"(\\)"))
+            return LR"(\\?\UNC\)" + full.substr(2);
+        return LR"(\\?\)" + full;
+    }
+    return path;
+}
+
+bool isFolder(const fs::path& path) {
+    const DWORD attributes = GetFileAttributesW(systemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+void removeFile(const fs::path& path) {
+    DeleteFileW(systemPath(path).c_str());
+}
+
 // Windows: a named temporary file, renamed over the result.
 class Output {
 public:
-    Output(const fs::path& target, const FaultInjection& fault) : m_target(target), m_fault(fault) {}
+    Output(const fs::path& target, const FaultInjection& fault)
+        : m_target(systemPath(target)), m_fault(fault) {}
     ~Output() {
         if (m_file)
             std::fclose(m_file);
-        std::error_code ec;
         if (!m_temporary.empty())
-            fs::remove(m_temporary, ec);
+            DeleteFileW(m_temporary.c_str());
     }
 
     int create() {
@@ -279,7 +329,7 @@ public:
             if (!m_file) {
                 const int error = errno;
                 _close(fd);
-                _wunlink(name.c_str());
+                DeleteFileW(name.c_str());
                 return error;
             }
             m_temporary = name;
@@ -365,10 +415,15 @@ std::string inputMessage(const fs::path& path, const std::string& what) {
 } // namespace
 
 std::optional<Command> parseArguments(const std::vector<std::string>& args) {
+    // From UTF-8: on Windows a path made from a plain string would be read in
+    // the ANSI code page; elsewhere the bytes are kept as they are.
+    const auto pathOf = [](const std::string& arg) {
+        return fs::path(std::u8string(reinterpret_cast<const char8_t*>(arg.data()), arg.size()));
+    };
     if (args.size() == 1 && !args[0].empty() && args[0] != "-d")
-        return Command{fs::path(args[0]), Mode::Compress};
+        return Command{pathOf(args[0]), Mode::Compress};
     if (args.size() == 2 && !args[0].empty() && args[0] != "-d" && args[1] == "-d")
-        return Command{fs::path(args[0]), Mode::Decompress};
+        return Command{pathOf(args[0]), Mode::Decompress};
     return std::nullopt;
 }
 
@@ -425,31 +480,22 @@ bool FileInput::grew() {
 std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message) {
     std::unique_ptr<FileInput> input(new FileInput);
 #ifdef _WIN32
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (ec) {
-        message = "cannot open " + path.string() + ": " + ec.message();
-        return nullptr;
-    }
-    // A missing file is no error to status(), only a type of its own.
-    if (status.type() == fs::file_type::not_found) {
-        message = "cannot open " + path.string() + ": " + reason(ENOENT);
-        return nullptr;
-    }
-    if (fs::is_directory(status)) {
-        message = inputMessage(path, "it is a folder, not a file");
-        return nullptr;
-    }
-    if (!fs::is_regular_file(status)) {
+    const fs::path file = systemPath(path);
+    // A device's name (NUL, COM1, a pipe) resolves to the "\\.\" form.
+    if (file.native().starts_with(LR"(\\.\)")) {
         message = inputMessage(path, "it is a device or pipe, not a regular file");
         return nullptr;
     }
-    const std::uintmax_t size = fs::file_size(path, ec);
-    if (ec) {
-        message = "cannot open " + path.string() + ": " + ec.message();
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &data)) {
+        message = "cannot open " + path.string() + ": " + reason(errnoOf(GetLastError()));
         return nullptr;
     }
-    input->m_size = size;
+    if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        message = inputMessage(path, "it is a folder, not a file");
+        return nullptr;
+    }
+    input->m_size = (std::uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 #else
     // The type is checked before opening, since merely opening a FIFO or a
     // device can block or act; opening without blocking and checking the
@@ -476,9 +522,13 @@ std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message)
         return nullptr;
     }
 #ifdef _WIN32
-    input->m_file = _wfopen(path.c_str(), L"rb");
+    input->m_file = _wfopen(file.c_str(), L"rb");
     if (!input->m_file) {
         message = "cannot open " + path.string() + ": " + reason(errno);
+        return nullptr;
+    }
+    if (GetFileType(HANDLE(_get_osfhandle(_fileno(input->m_file)))) != FILE_TYPE_DISK) {
+        message = inputMessage(path, "it is a device or pipe, not a regular file");
         return nullptr;
     }
 #endif
@@ -488,8 +538,7 @@ std::unique_ptr<FileInput> openInput(const fs::path& path, std::string& message)
 
 bool writeFileAtomically(const fs::path& target, const Producer& produce, std::string& message,
                          const FaultInjection& fault) {
-    std::error_code ec;
-    if (fs::is_directory(target, ec)) {
+    if (isFolder(target)) {
         message = "cannot write " + target.string() + ": it is a folder";
         return false;
     }
@@ -515,7 +564,7 @@ bool writeFileAtomically(const fs::path& target, const Producer& produce, std::s
         return failed("sync", e);
     // Once the result has its name, a failure must take it away again.
     const auto failedPlaced = [&](const std::string& step, int error) {
-        fs::remove(target, ec);
+        removeFile(target);
         return failed(step, error);
     };
     const bool linked = out.placesBeforeClose();
@@ -565,9 +614,8 @@ int run(const std::vector<std::string>& args, std::ostream& err) {
     const fs::path target = resultPath(*command);
     auto fail = [&](const std::string& message) {
         // An older result must not pass for this run's.
-        std::error_code ec;
-        if (!fs::is_directory(target, ec))
-            fs::remove(target, ec);
+        if (!isFolder(target))
+            removeFile(target);
         err << "zlibtool: " << message << '\n';
         return exitFailure;
     };

@@ -32,7 +32,8 @@ struct Command {
     Mode mode = Mode::Compress;
 };
 
-// nullopt for any other command line than the two above.
+// nullopt for any other command line than the two above. The arguments are
+// UTF-8 on Windows and the system's bytes elsewhere.
 std::optional<Command> parseArguments(const std::vector<std::string>& args);
 
 std::filesystem::path resultPath(const Command& command);
