@@ -38,7 +38,8 @@ private slots:
         QCOMPARE(ResolveColor(0xFFFFFF), 0xFFFFFF);
         QCOMPARE(ResolveColor(0), 0);
         // Any other negative value is looked up by its low 24 bits too.
-        QCOMPARE(ResolveColor(static_cast<OleColor>(0xC000000D)), static_cast<RgbValue>(classic::GetSysColor(13)));
+        QCOMPARE(ResolveColor(static_cast<OleColor>(0xC000000D)),
+                 static_cast<RgbValue>(classic::GetSysColor(13)));
         QCOMPARE(ResolveColor(0x01000000), static_cast<RgbValue>(classic::GetSysColor(0)));
     }
 
