@@ -33,7 +33,9 @@ start_and_open() {
     if [ -f "$1/vestrel.exe" ]; then
         export QT_QPA_PLATFORM=windows
         path="Z:$(printf '%s' "$path" | tr / '\\')"
-        "${VESTREL_WINE:-wine}" "$1/vestrel.exe" &
+        # Its output goes to a file: wine's background programs inherit it
+        # and would keep the test's own output open after it has ended.
+        "${VESTREL_WINE:-wine}" "$1/vestrel.exe" >"$1/wine.log" 2>&1 </dev/null &
     else
         export QT_QPA_PLATFORM=xcb
         "$1/vestrel" &
