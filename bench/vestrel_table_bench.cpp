@@ -10,8 +10,8 @@
 
 #include "ball_table/BallFile.h"
 #include "bench/FullBallTable.h"
+#include "pipeline/compression/ZlibStream.h"
 #include "tools/vestrel_table/Commands.h"
-#include "tools/zlibtool/ZlibStream.h"
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -37,7 +37,7 @@ struct Fixture {
     QString csvPath;
     Fixture() {
         table = *BallFile::encode(fullBallTable());
-        const auto packed = zlibtool::compress(
+        const auto packed = compression::compress(
             {reinterpret_cast<const unsigned char*>(table.constData()), std::size_t(table.size())});
         game = QByteArray(reinterpret_cast<const char*>(packed.data.data()), qsizetype(packed.data.size()));
         gamePath = dir.filePath("unnamed_1964.bin");
@@ -90,7 +90,7 @@ void timeFloors(benchmark::State& state, const Work& work, const QString& plainO
                 double& plain, double& synced) {
     for (const bool sync : {false, true}) {
         const auto t0 = Clock::now();
-        const zlibtool::Result result = work();
+        const compression::Result result = work();
         if (!result.ok() ||
             !Fixture::write(sync ? syncedOut : plainOut,
                             QByteArray::fromRawData(reinterpret_cast<const char*>(result.data.data()),
@@ -112,7 +112,7 @@ void BM_TableExport(benchmark::State& state) {
             state,
             [&f] {
                 const QByteArray packed = Fixture::read(f.gamePath);
-                return zlibtool::decompress(
+                return compression::decompress(
                     {reinterpret_cast<const unsigned char*>(packed.constData()), std::size_t(packed.size())});
             },
             floorOut, syncedOut, plain, synced);
@@ -136,8 +136,8 @@ void BM_TableImport(benchmark::State& state) {
         timeFloors(
             state,
             [&f] {
-                return zlibtool::compress({reinterpret_cast<const unsigned char*>(f.table.constData()),
-                                           std::size_t(f.table.size())});
+                return compression::compress({reinterpret_cast<const unsigned char*>(f.table.constData()),
+                                              std::size_t(f.table.size())});
             },
             floorOut, syncedOut, plain, synced);
         const auto t1 = Clock::now();

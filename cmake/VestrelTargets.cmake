@@ -11,38 +11,34 @@ else()
     set(VESTREL_TEST_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 endif()
 
-# One static library per source folder, made of every source file in it, so
-# that adding a file to a folder needs no edit here.
+# One static library per source folder, made of the files its CMakeLists.txt
+# names (SOURCES). A folder of headers only gives an interface library.
 function(vestrel_folder_library name)
-    cmake_parse_arguments(ARG "" "" "LINK" ${ARGN})
-    file(GLOB sources CONFIGURE_DEPENDS
-        ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h ${CMAKE_CURRENT_SOURCE_DIR}/*.qrc)
-    list(FILTER sources INCLUDE REGEX ".*\\.(cpp|h|qrc)$")
-    set(compiled ${sources})
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINK" ${ARGN})
+    set(compiled ${ARG_SOURCES})
     list(FILTER compiled INCLUDE REGEX ".*\\.cpp$")
     if(compiled)
-        add_library(${name} STATIC ${sources})
+        add_library(${name} STATIC ${ARG_SOURCES})
         target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
         target_link_libraries(${name} PUBLIC ${ARG_LINK})
     else()
-        add_library(${name} INTERFACE)
+        add_library(${name} INTERFACE ${ARG_SOURCES})
         target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR})
         target_link_libraries(${name} INTERFACE ${ARG_LINK})
     endif()
 endfunction()
 
-# Every *_test.cpp of a tests folder is its own test program, so that one
-# failing group is reported by name and the groups run in parallel.
-# POSIX_ONLY names tests that a Windows build leaves out (the caller says why).
+# Each test named in TESTS (<name>.cpp in the calling folder) is its own test
+# program, so that one failing group is reported by name and the groups run
+# in parallel. POSIX_ONLY names tests that a Windows build leaves out (the
+# caller says why).
 function(vestrel_folder_tests)
-    cmake_parse_arguments(ARG "" "" "LINK;POSIX_ONLY" ${ARGN})
-    file(GLOB tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
-    foreach(test_source ${tests})
-        get_filename_component(test_name ${test_source} NAME_WE)
+    cmake_parse_arguments(ARG "" "" "TESTS;LINK;POSIX_ONLY" ${ARGN})
+    foreach(test_name ${ARG_TESTS})
         if(WIN32 AND test_name IN_LIST ARG_POSIX_ONLY)
             continue()
         endif()
-        add_executable(${test_name} ${test_source})
+        add_executable(${test_name} ${test_name}.cpp)
         target_include_directories(${test_name} PRIVATE ${PROJECT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/tests)
         target_link_libraries(${test_name} PRIVATE ${ARG_LINK} Qt6::Test)
         set_target_properties(${test_name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)

@@ -3,9 +3,9 @@
 #include "ball_table/Baza.h"
 #include "pipeline/Scn_Common_Dialog.h"
 #include "pipeline/Scn_Process.h"
+#include "pipeline/compression/ZlibStream.h"
 #include "platform/DurableFile.h"
 #include "platform/Platform.h"
-#include "tools/zlibtool/ZlibStream.h"
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
@@ -264,11 +264,11 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                 .arg(chosen));
     // Looked at before anything is copied or read: no game file comes near
     // this size, and copying a huge file would freeze the window for nothing.
-    if (source.size() > qint64(zlibtool::maxInputSize))
+    if (source.size() > qint64(compression::maxInputSize))
         return refuse(
             QStringLiteral("Plik „%1” ma %2 MB, a plik gry może mieć najwyżej %3 MB. To nie jest plik "
                            "gry, więc nie został otwarty.")
-                .arg(chosen, megabytes(source.size()), megabytes(qint64(zlibtool::maxInputSize))));
+                .arg(chosen, megabytes(source.size()), megabytes(qint64(compression::maxInputSize))));
     if (source.canonicalPath() == folderInfo.canonicalFilePath())
         return refuse(
             QStringLiteral("Plik „%1” leży w folderze roboczym programu Vestrel, który jest opróżniany "
@@ -301,7 +301,8 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
     }
     // Read once: the copy is written from these bytes, and they tell the
     // form Save writes back.
-    const FileRead original = readFile(chosen, zlibtool::maxInputSize, QStringLiteral("plik jest za duży"));
+    const FileRead original =
+        readFile(chosen, compression::maxInputSize, QStringLiteral("plik jest za duży"));
     m_workingNames.insert(name);
     QString copyProblem = original.problem;
     if (copyProblem.isEmpty())
@@ -332,8 +333,8 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
     // Judged by the tool's own code, so that Save writes the form the tool
     // read. A file that code does not read (another tool put in zlibtool's
     // place) is saved as that tool writes it.
-    m_form = zlibtool::formOf(std::span(reinterpret_cast<const unsigned char*>(original.bytes.constData()),
-                                        std::size_t(original.bytes.size())))
+    m_form = compression::formOf(std::span(reinterpret_cast<const unsigned char*>(original.bytes.constData()),
+                                           std::size_t(original.bytes.size())))
                  .form;
     return OpenOutcome::Loaded;
 }
@@ -381,11 +382,11 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     const ProcessOutcome compressing = runTool(compressCommandLine());
     if (compressing.code() != 0)
         return fail(runFailure(compressing, "compress", "compressing", written));
-    const FileRead stream = readFile(packed, zlibtool::maxInputSize);
+    const FileRead stream = readFile(packed, compression::maxInputSize);
     if (!stream.problem.isEmpty())
         return fail(QStringLiteral("zlibtool's compressed file \"%1\" could not be read: %2")
                         .arg(packed, stream.problem));
-    const FileRead table = readFile(written, zlibtool::maxDecompressedSize);
+    const FileRead table = readFile(written, compression::maxDecompressedSize);
     if (!table.problem.isEmpty())
         return fail(QStringLiteral("\"%1\" could not be read back: %2").arg(written, table.problem));
 
@@ -393,11 +394,11 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     // otherwise), and only the pipeline knows which game file the save goes
     // to and in which form it was read: a container keeps its signature and
     // gets both sizes for the new stream.
-    const std::optional<zlibtool::Bytes> whole =
-        zlibtool::inForm(m_form,
-                         std::span(reinterpret_cast<const unsigned char*>(stream.bytes.constData()),
-                                   std::size_t(stream.bytes.size())),
-                         std::uint64_t(table.bytes.size()));
+    const std::optional<compression::Bytes> whole =
+        compression::inForm(m_form,
+                            std::span(reinterpret_cast<const unsigned char*>(stream.bytes.constData()),
+                                      std::size_t(stream.bytes.size())),
+                            std::uint64_t(table.bytes.size()));
     if (!whole)
         return fail(QStringLiteral("The table is too large for the header of \"%1\".").arg(m_gameFile));
     const QByteArray bytes(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size()));
@@ -413,7 +414,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     const ProcessOutcome checking = runTool(verifyCommandLine());
     if (checking.code() != 0)
         return fail(runFailure(checking, "check", "checking", packed));
-    const FileRead check = readFile(unpackedAgain, zlibtool::maxDecompressedSize);
+    const FileRead check = readFile(unpackedAgain, compression::maxDecompressedSize);
     if (!check.problem.isEmpty())
         return fail(
             QStringLiteral("The check of \"%1\" could not be read: %2").arg(unpackedAgain, check.problem));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QSet>
 #include <QString>
@@ -76,7 +76,7 @@ private:
     QString m_gameFile;
     // The form the game file was read in, to save it back in; the working
     // copy is gone after the first save, so it is kept here.
-    zlibtool::Form m_form;
+    compression::Form m_form;
     // Every working name used in this run, so that their files are removed
     // even when a dot makes them hidden.
     QSet<QString> m_workingNames;

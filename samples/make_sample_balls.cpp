@@ -4,7 +4,7 @@
 // The optional third file receives the decompressed ball table as well.
 
 #include "ball_table/BallFile.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -84,9 +84,9 @@ int main(int argc, char** argv) {
     if (!table)
         return fail(QStringLiteral("too many balls"));
     const auto* raw = reinterpret_cast<const unsigned char*>(table->constData());
-    const zlibtool::Result packed = zlibtool::compress(std::span(raw, std::size_t(table->size())));
+    const compression::Result packed = compression::compress(std::span(raw, std::size_t(table->size())));
     if (!packed.ok())
-        return fail(QString::fromLatin1(zlibtool::describe(packed.error).data()));
+        return fail(QString::fromLatin1(compression::describe(packed.error).data()));
 
     const QByteArray bin(reinterpret_cast<const char*>(packed.data.data()), qsizetype(packed.data.size()));
     if (!save(QString::fromLocal8Bit(argv[2]), bin))

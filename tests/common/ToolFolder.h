@@ -2,7 +2,7 @@
 
 #include "common/BallFileBytes.h"
 #include "common/ProgramFile.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -77,15 +77,15 @@ inline std::vector<TestBall> variedBalls(int count, std::uint32_t seed = 1964) {
 inline std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
     return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
 }
-inline QByteArray qtBytes(const zlibtool::Bytes& bytes) {
+inline QByteArray qtBytes(const compression::Bytes& bytes) {
     return QByteArray(reinterpret_cast<const char*>(bytes.data()), qsizetype(bytes.size()));
 }
 
 // A game file holding ballFile in the given form, packed by zlibtool's own
 // code; empty when it cannot be made.
-inline QByteArray packedGameFile(const QByteArray& ballFile, const zlibtool::Form& form = {}) {
-    const zlibtool::Result stream = zlibtool::compress(bytesOf(ballFile));
-    const auto whole = zlibtool::inForm(form, stream.data, std::uint64_t(ballFile.size()));
+inline QByteArray packedGameFile(const QByteArray& ballFile, const compression::Form& form = {}) {
+    const compression::Result stream = compression::compress(bytesOf(ballFile));
+    const auto whole = compression::inForm(form, stream.data, std::uint64_t(ballFile.size()));
     return stream.ok() && whole ? qtBytes(*whole) : QByteArray();
 }
 

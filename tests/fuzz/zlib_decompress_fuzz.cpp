@@ -3,8 +3,8 @@
 // back to itself, and the streaming and whole-buffer forms must agree, the
 // streaming form also when the input comes in pieces as from a file.
 
-#include "tests/tools/zlibtool/ChunkedInput.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
+#include "tests/pipeline/compression/ChunkedInput.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -19,7 +19,7 @@ void require(bool condition) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    using namespace zlibtool;
+    using namespace compression;
     const std::span<const unsigned char> input(data, size);
     // A small limit as well, so that the bound itself is exercised often.
     const std::size_t smallLimit = 1000;

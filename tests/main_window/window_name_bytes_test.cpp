@@ -6,7 +6,7 @@
 
 namespace {
 
-const zlibtool::Form container{true, {'B', 'A', 'L', 'L', 0x00, 0x81, 0xFF, 0x07}};
+const compression::Form container{true, {'B', 'A', 'L', 'L', 0x00, 0x81, 0xFF, 0x07}};
 
 } // namespace
 
@@ -57,7 +57,7 @@ private slots:
             QCOMPARE(saved.left(8), QByteArray(reinterpret_cast<const char*>(container.signature.data()), 8));
             QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 8), quint32(saved.size() - 16));
             QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 12), quint32(expected.size()));
-            const zlibtool::Result unpacked = zlibtool::decompressStream(bytesOf(saved.mid(16)));
+            const compression::Result unpacked = compression::decompressStream(bytesOf(saved.mid(16)));
             QVERIFY(unpacked.ok());
             const QByteArray savedTable = qtBytes(unpacked.data);
             QCOMPARE(savedTable.size(), expected.size());

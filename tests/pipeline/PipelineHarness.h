@@ -16,7 +16,7 @@ struct PipelineHarness {
     GameFilePipeline pipeline{table, fake.platform, nullptr, tools.appPath()};
 
     // A game file holding ballFile, in the given form.
-    QString game(const QString& name, const QByteArray& ballFile, const zlibtool::Form& form = {}) const {
+    QString game(const QString& name, const QByteArray& ballFile, const compression::Form& form = {}) const {
         const QByteArray whole = packedGameFile(ballFile, form);
         const QString path = tools.scratch() + name;
         return !whole.isEmpty() && BallFileBytes::writeFile(path, whole) ? path : QString();
@@ -36,6 +36,6 @@ struct PipelineHarness {
 };
 
 // A container form with a signature no zlib stream starts with.
-inline zlibtool::Form containerForm() {
+inline compression::Form containerForm() {
     return {true, {'V', 'S', 'T', 0x01, 0xFE, 0x00, 'b', '!'}};
 }

@@ -21,7 +21,7 @@ private slots:
         QFETCH(bool, container);
         PipelineHarness h;
         QVERIFY(h.tools.isValid());
-        const zlibtool::Form form = container ? containerForm() : zlibtool::Form{};
+        const compression::Form form = container ? containerForm() : compression::Form{};
         std::vector<TestBall> balls = variedBalls(30);
         const QString path = h.game("unnamed_1964.bin", ballFileBytes(balls), form);
         QVERIFY(!path.isEmpty());
@@ -44,10 +44,10 @@ private slots:
             QCOMPARE(h.pipeline.save(), GameFilePipeline::SaveOutcome::Saved);
             const QByteArray saved = BallFileBytes::readFile(path);
             QCOMPARE(checked, saved);
-            const zlibtool::FormResult savedForm = zlibtool::formOf(bytesOf(saved));
-            QCOMPARE(int(savedForm.error), int(zlibtool::Error::None));
+            const compression::FormResult savedForm = compression::formOf(bytesOf(saved));
+            QCOMPARE(int(savedForm.error), int(compression::Error::None));
             QVERIFY(savedForm.form == form);
-            const zlibtool::Result table = zlibtool::decompress(bytesOf(saved));
+            const compression::Result table = compression::decompress(bytesOf(saved));
             QCOMPARE(qtBytes(table.data), ballFileBytes(balls));
             if (container) {
                 QCOMPARE(qFromLittleEndian<quint32>(saved.constData() + 8), quint32(saved.size() - 16));

@@ -135,7 +135,7 @@ private slots:
         QVERIFY(h.tools.isValid());
         QFile huge(h.tools.scratch() + "movie.bin");
         QVERIFY(huge.open(QIODevice::WriteOnly));
-        QVERIFY(huge.resize(qint64(zlibtool::maxInputSize) + 1)); // sparse: costs no disk
+        QVERIFY(huge.resize(qint64(compression::maxInputSize) + 1)); // sparse: costs no disk
         huge.close();
         QCOMPARE(h.openPath(huge.fileName()), OpenOutcome::Refused);
         QVERIFY2(h.lastMessage().contains("81 MB") && h.lastMessage().contains("80 MB"),
@@ -159,7 +159,7 @@ private slots:
             QVERIFY2(h.pipeline.save() == SaveOutcome::Saved, qPrintable(h.lastMessage()));
             std::vector<TestBall> expected = numberedBalls(3);
             expected[2] = {"Long", 9, 1, 1, expected[2].pole};
-            const zlibtool::Result table = zlibtool::decompress(bytesOf(BallFileBytes::readFile(path)));
+            const compression::Result table = compression::decompress(bytesOf(BallFileBytes::readFile(path)));
             QCOMPARE(qtBytes(table.data), ballFileBytes(expected));
             QCOMPARE(h.everyWorkingEntry(), QStringList());
         }

@@ -4,9 +4,9 @@
 #include "ball_table/Baza.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
-#include "tools/vestrel_table/TableFile.h"
-#include "tools/vestrel_table/TableReport.h"
-#include "tools/vestrel_table/TableText.h"
+#include "pipeline/table_file/TableFile.h"
+#include "pipeline/table_text/TableReport.h"
+#include "pipeline/table_text/TableText.h"
 
 #include <QCommandLineParser>
 #include <QFile>
@@ -16,6 +16,9 @@
 #include <functional>
 
 namespace vestrel_table {
+
+using namespace table_file;
+using namespace table_text;
 
 namespace {
 

@@ -628,7 +628,8 @@ int run(const std::vector<std::string>& args, std::ostream& err) {
     const bool decompressing = command->mode == Mode::Decompress;
     Error streamError = Error::None;
     const Producer produce = [&](const Sink& sink) {
-        streamError = decompressing ? decompressTo(*input, sink) : compressTo(*input, sink);
+        streamError =
+            decompressing ? compression::decompressTo(*input, sink) : compression::compressTo(*input, sink);
         if (streamError == Error::None && input->grew())
             streamError = Error::ReadFailed;
         return streamError;

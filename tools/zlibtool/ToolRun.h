@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -20,6 +20,13 @@
 // even an older one, so that a caller who only looks for the file sees the
 // failure.
 namespace zlibtool {
+
+using compression::Bytes;
+using compression::describe;
+using compression::Error;
+using compression::Input;
+using compression::maxInputSize;
+using compression::Sink;
 
 inline constexpr int exitSuccess = 0;
 inline constexpr int exitFailure = 1;

@@ -2,7 +2,7 @@
 
 #include "common/BallFileBytes.h"
 #include "common/ProgramFile.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QProcess>
 #include <QProcessEnvironment>
@@ -53,13 +53,13 @@ inline QByteArray inForm(Form form, const QByteArray& table) {
     if (form == Form::Table)
         return table;
     const auto data = reinterpret_cast<const unsigned char*>(table.constData());
-    const zlibtool::Result stream = zlibtool::compress({data, std::size_t(table.size())});
-    zlibtool::Form zform;
+    const compression::Result stream = compression::compress({data, std::size_t(table.size())});
+    compression::Form zform;
     if (form == Form::Container) {
         zform.container = true;
         zform.signature = {'V', 'B', 'A', 'L', 'L', 0x02, 0x00, 0x7F};
     }
-    const auto file = zlibtool::inForm(zform, stream.data, std::uint64_t(table.size()));
+    const auto file = compression::inForm(zform, stream.data, std::uint64_t(table.size()));
     return file ? QByteArray(reinterpret_cast<const char*>(file->data()), qsizetype(file->size()))
                 : QByteArray();
 }

@@ -1,6 +1,6 @@
 #include "ball_table/Baza.h"
 #include "common/ProgramFile.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QFile>
 #include <QProcess>
@@ -74,7 +74,8 @@ private slots:
         // Compare what the streams hold: another zlib may pack them differently.
         const QByteArray committed = readFile(sourceDir() + "/samples/unnamed_1964.bin");
         const auto* raw = reinterpret_cast<const unsigned char*>(committed.constData());
-        const zlibtool::Result unpacked = zlibtool::decompress(std::span(raw, std::size_t(committed.size())));
+        const compression::Result unpacked =
+            compression::decompress(std::span(raw, std::size_t(committed.size())));
         QVERIFY(unpacked.ok());
         QCOMPARE(
             QByteArray(reinterpret_cast<const char*>(unpacked.data.data()), qsizetype(unpacked.data.size())),

@@ -337,9 +337,9 @@ private slots:
             }
             return int(at) == step ? error : 0;
         };
-        const zlibtool::Bytes data(600000, 'b');
-        const zlibtool::Producer produce = [&](const zlibtool::Sink& sink) {
-            return sink(data) && sink(data) ? zlibtool::Error::None : zlibtool::Error::SinkFailed;
+        const compression::Bytes data(600000, 'b');
+        const zlibtool::Producer produce = [&](const compression::Sink& sink) {
+            return sink(data) && sink(data) ? compression::Error::None : compression::Error::SinkFailed;
         };
         std::string message;
         QVERIFY(!zlibtool::writeFileAtomically(target, produce, message, fault));

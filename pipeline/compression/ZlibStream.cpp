@@ -1,4 +1,4 @@
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <zlib.h>
 
@@ -6,7 +6,7 @@
 #include <limits>
 #include <new>
 
-namespace zlibtool {
+namespace compression {
 
 namespace {
 
@@ -291,4 +291,4 @@ Result decompress(std::span<const unsigned char> input, std::size_t limit) {
     return result;
 }
 
-} // namespace zlibtool
+} // namespace compression

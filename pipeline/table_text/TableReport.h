@@ -6,7 +6,7 @@
 #include <vector>
 
 // What `check` finds in a table and what `diff` finds between two.
-namespace vestrel_table {
+namespace table_text {
 
 struct Finding {
     QString kind;     // header, count, name-without-nul, id-range, duplicate-id
@@ -31,4 +31,4 @@ QByteArray diffTables(const QByteArray& before, const QByteArray& after, Matchin
 // characters escaped.
 QString quotedName(const QString& name);
 
-} // namespace vestrel_table
+} // namespace table_text

@@ -1,4 +1,4 @@
-#include "tools/vestrel_table/TableFile.h"
+#include "pipeline/table_file/TableFile.h"
 
 #include "ball_table/BallFile.h"
 #include "platform/DurableFile.h"
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <span>
 
-namespace vestrel_table {
+namespace table_file {
 
 namespace {
 
@@ -18,8 +18,8 @@ std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
     return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
 }
 
-QString describeZlib(zlibtool::Error error) {
-    const std::string_view text = zlibtool::describe(error);
+QString describeZlib(compression::Error error) {
+    const std::string_view text = compression::describe(error);
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
 }
 
@@ -62,16 +62,16 @@ bool startsLikeTable(const QByteArray& bytes) {
 
 // Decompresses a compressed file's bytes, keeping at most `keep` bytes of
 // the output in `out`; the whole stream is read through either way.
-zlibtool::Error unpack(const QByteArray& bytes, QByteArray& out, zlibtool::Form* form,
-                       qsizetype keep = zlibtool::maxDecompressedSize) {
-    return zlibtool::decompressTo(
+compression::Error unpack(const QByteArray& bytes, QByteArray& out, compression::Form* form,
+                          qsizetype keep = compression::maxDecompressedSize) {
+    return compression::decompressTo(
         bytesOf(bytes),
         [&out, keep](std::span<const unsigned char> piece) {
             const auto wanted = std::min<qsizetype>(qsizetype(piece.size()), keep - out.size());
             out.append(reinterpret_cast<const char*>(piece.data()), std::max<qsizetype>(wanted, 0));
             return true;
         },
-        zlibtool::maxDecompressedSize, form);
+        compression::maxDecompressedSize, form);
 }
 
 } // namespace
@@ -91,8 +91,8 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error) {
         *error = QStringLiteral("%1: not a file").arg(path);
         return std::nullopt;
     }
-    if (quint64(info.size()) > zlibtool::maxInputSize) {
-        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(zlibtool::maxInputSize);
+    if (quint64(info.size()) > compression::maxInputSize) {
+        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
         return std::nullopt;
     }
     if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
@@ -106,8 +106,8 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error) {
         *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
         return std::nullopt;
     }
-    if (quint64(bytes.size()) > zlibtool::maxInputSize) {
-        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(zlibtool::maxInputSize);
+    if (quint64(bytes.size()) > compression::maxInputSize) {
+        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
         return std::nullopt;
     }
     return bytes;
@@ -123,11 +123,11 @@ UnpackOutcome unpackFile(const QString& path) {
         unpacked.table = std::move(*bytes);
     } else {
         unpacked.compressed = true;
-        const zlibtool::Error error = unpack(*bytes, unpacked.table, &unpacked.form);
-        if (error != zlibtool::Error::None && startsLikeTable(*bytes)) {
+        const compression::Error error = unpack(*bytes, unpacked.table, &unpacked.form);
+        if (error != compression::Error::None && startsLikeTable(*bytes)) {
             unpacked = Unpacked{};
             unpacked.table = std::move(*bytes);
-        } else if (error != zlibtool::Error::None) {
+        } else if (error != compression::Error::None) {
             outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file (%2)")
                                 .arg(path, describeZlib(error));
             return outcome;
@@ -169,8 +169,8 @@ ReadOutcome readTableForm(const QString& path) {
     if (!looksLikeTable(*bytes)) {
         // The stream is read through to check it, but only its start is kept.
         table.compressed = true;
-        const zlibtool::Error error = unpack(*bytes, start, &table.form, BallFile::headerSize);
-        if (error != zlibtool::Error::None || !looksLikeTable(start)) {
+        const compression::Error error = unpack(*bytes, start, &table.form, BallFile::headerSize);
+        if (error != compression::Error::None || !looksLikeTable(start)) {
             outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file").arg(path);
             return outcome;
         }
@@ -193,17 +193,18 @@ QString writeTableFile(const QString& path, const TableFile& table) {
 QString writeTableBytes(const QString& path, const TableFile& form, const QByteArray& tableBytes) {
     if (!form.compressed)
         return replaceFile(path, tableBytes);
-    const zlibtool::Result stream = zlibtool::compress(bytesOf(tableBytes));
+    const compression::Result stream = compression::compress(bytesOf(tableBytes));
     if (!stream.ok())
         return QStringLiteral("%1: cannot compress the table: %2").arg(path, describeZlib(stream.error));
-    const std::optional<zlibtool::Bytes> file = zlibtool::inForm(form.form, stream.data, tableBytes.size());
+    const std::optional<compression::Bytes> file =
+        compression::inForm(form.form, stream.data, tableBytes.size());
     if (!file)
         return QStringLiteral("%1: the table is too large for the container header").arg(path);
     // What goes over the game file must read back as this very table; it is
     // compared piece by piece, so no second copy of the table is made.
-    zlibtool::Form readBack;
+    compression::Form readBack;
     qsizetype compared = 0;
-    const zlibtool::Error verify = zlibtool::decompressTo(
+    const compression::Error verify = compression::decompressTo(
         *file,
         [&](std::span<const unsigned char> piece) {
             const auto size = qsizetype(piece.size());
@@ -213,8 +214,8 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
             compared += size;
             return true;
         },
-        zlibtool::maxDecompressedSize, &readBack);
-    if (verify != zlibtool::Error::None || compared != tableBytes.size() || !(readBack == form.form))
+        compression::maxDecompressedSize, &readBack);
+    if (verify != compression::Error::None || compared != tableBytes.size() || !(readBack == form.form))
         return QStringLiteral("%1: the compressed table did not verify; the file is unchanged").arg(path);
     return replaceFile(
         path, QByteArray::fromRawData(reinterpret_cast<const char*>(file->data()), qsizetype(file->size())));
@@ -225,4 +226,4 @@ QString replaceFile(const QString& path, const QByteArray& bytes) {
     return result.ok() ? QString() : path + QStringLiteral(": ") + result.describe();
 }
 
-} // namespace vestrel_table
+} // namespace table_file

@@ -1,4 +1,4 @@
-#include "tools/vestrel_table/TableText.h"
+#include "pipeline/table_text/TableText.h"
 
 #include "ball_table/BallFile.h"
 #include "ball_table/CodePage.h"
@@ -18,7 +18,7 @@
 #include <cstring>
 #include <memory>
 
-namespace vestrel_table {
+namespace table_text {
 
 namespace {
 
@@ -467,4 +467,4 @@ BuiltRecords importText(TextFormat format, QByteArrayView text, ImportMode mode,
     return built;
 }
 
-} // namespace vestrel_table
+} // namespace table_text

@@ -1,4 +1,4 @@
-#include "tools/vestrel_table/TableReport.h"
+#include "pipeline/table_text/TableReport.h"
 
 #include "ball_table/BallFile.h"
 #include "ball_table/EditRules.h"
@@ -12,7 +12,7 @@
 #include <cstring>
 #include <map>
 
-namespace vestrel_table {
+namespace table_text {
 
 namespace {
 
@@ -230,4 +230,4 @@ QByteArray diffTables(const QByteArray& before, const QByteArray& after, Matchin
     return out.toUtf8();
 }
 
-} // namespace vestrel_table
+} // namespace table_text

@@ -9,9 +9,10 @@
 #include <string_view>
 #include <vector>
 
-// The stream code of zlibtool: one zlib stream (RFC 1950) in, one out.
-// Input is untrusted, so decompression is bounded and strict.
-namespace zlibtool {
+// The zlib stream (RFC 1950) and the container form of game files, shared
+// by zlibtool, the editor and vestrel-table. Input is untrusted, so
+// decompression is bounded and strict.
+namespace compression {
 
 using Bytes = std::vector<unsigned char>;
 
@@ -124,4 +125,4 @@ FormResult formOf(Input& input, std::size_t limit = maxDecompressedSize);
 std::optional<Bytes> inForm(const Form& form, std::span<const unsigned char> stream,
                             std::uint64_t decompressedSize);
 
-} // namespace zlibtool
+} // namespace compression

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QByteArray>
 #include <QString>
@@ -10,12 +10,12 @@
 // A ball table as the tool reads and writes it: a compressed game file (bare
 // zlib stream or behind a container header) or a decompressed table, told
 // apart by content and written back in the form it was read in.
-namespace vestrel_table {
+namespace table_file {
 
 struct TableFile {
     bool compressed = false;
-    zlibtool::Form form; // how a compressed file carries its stream
-    QByteArray records;  // 72 bytes per ball, in file form
+    compression::Form form; // how a compressed file carries its stream
+    QByteArray records;     // 72 bytes per ball, in file form
     qsizetype count() const;
 };
 
@@ -27,7 +27,7 @@ struct ReadOutcome {
 // A file's decompressed table bytes (not yet checked as a table) and form.
 struct Unpacked {
     bool compressed = false;
-    zlibtool::Form form;
+    compression::Form form;
     QByteArray table;
 };
 struct UnpackOutcome {
@@ -36,7 +36,7 @@ struct UnpackOutcome {
 };
 UnpackOutcome unpackFile(const QString& path);
 
-// Reads at most zlibtool::maxInputSize bytes: a larger file is refused
+// Reads at most compression::maxInputSize bytes: a larger file is refused
 // before any of it is read.
 ReadOutcome readTableFile(const QString& path);
 // Only the form of a file that holds a ball table (its header is a ball
@@ -62,4 +62,4 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
 // else the failing step and its reason.
 QString replaceFile(const QString& path, const QByteArray& bytes);
 
-} // namespace vestrel_table
+} // namespace table_file

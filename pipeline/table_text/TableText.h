@@ -11,7 +11,7 @@
 // The table as text: CSV (UTF-8, RFC 4180, header
 // position,id,producer,mode,pole,name) or JSON ({"balls": [{...}]}), and
 // the checked way back from either to records.
-namespace vestrel_table {
+namespace table_text {
 
 enum class TextFormat { Csv, Json };
 
@@ -67,4 +67,4 @@ BuiltRecords importText(TextFormat format, QByteArrayView text, ImportMode mode,
 // at most 63 bytes. The reason when it cannot.
 std::optional<QString> nameProblem(const QString& name);
 
-} // namespace vestrel_table
+} // namespace table_text

@@ -1,5 +1,5 @@
-#include "tests/tools/zlibtool/ChunkedInput.h"
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
+#include "tests/pipeline/compression/ChunkedInput.h"
 
 #include <QTest>
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <random>
 
-using namespace zlibtool;
+using namespace compression;
 
 namespace {
 
@@ -52,7 +52,7 @@ Sink appendTo(Bytes& out) {
 
 } // namespace
 
-Q_DECLARE_METATYPE(zlibtool::Error)
+Q_DECLARE_METATYPE(compression::Error)
 
 // The stream code on its own: round trips, and every kind of bad input
 // refused with its own reason.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "tools/zlibtool/ZlibStream.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <algorithm>
 #include <cstring>
@@ -9,7 +9,7 @@
 // Bytes handed out as a file would: in pieces of random size, each copied
 // into a buffer that the next read overwrites, and optionally a read that
 // fails from some offset on.
-class ChunkedInput final : public zlibtool::Input {
+class ChunkedInput final : public compression::Input {
 public:
     ChunkedInput(std::span<const unsigned char> bytes, std::uint32_t seed, std::size_t largestPiece,
                  std::uint64_t failFrom = UINT64_MAX)
@@ -32,5 +32,5 @@ private:
     std::mt19937 m_random;
     std::size_t m_largest;
     std::uint64_t m_failFrom;
-    zlibtool::Bytes m_buffer;
+    compression::Bytes m_buffer;
 };
