@@ -787,12 +787,14 @@ ReplaceResult replaceWith(const fs::path& requested, const Producer* produce,
         result.outcome = refused(Problem::ReadOnly, Step::Open);
         return result;
     }
+    // Killed writers' files go whichever way this one writes: a file written
+    // in place (always, on Windows) would otherwise keep them for ever.
+    removeStaleTemporaries(folder, &calls);
     // Where the bytes will be written in place, no new file is needed; the
     // choice is made again under the lock.
     std::optional<Temporary> temporary;
     FileIdentity written = identityOf(bytes);
     if (!(haveBytes && exists && writeInPlace(before, options.keepFile))) {
-        removeStaleTemporaries(folder, &calls);
         temporary.emplace(calls, folder);
         result.outcome = prepareTemporary(calls, *temporary, produce, bytes, written);
         if (!result.outcome.ok())
