@@ -78,8 +78,10 @@ qsizetype TableFile::count() const {
 }
 
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
-                                          storage::FileIdentity* identity) {
+                                          storage::FileIdentity* identity, bool* recovered) {
     const storage::ReadResult read = storage::readFile(storagePath(path), compression::maxInputSize);
+    if (recovered)
+        *recovered = read.recovered;
     switch (read.outcome.problem) {
     case storage::Problem::None:
         break;
@@ -101,9 +103,16 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
     return QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size()));
 }
 
+QString recoveredNote(const QString& path) {
+    return QStringLiteral("%1: an earlier save of this file was cut short while writing it; its content from "
+                          "before that save was put back")
+        .arg(path);
+}
+
 UnpackOutcome unpackFile(const QString& path) {
     UnpackOutcome outcome;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &outcome.identity);
+    std::optional<QByteArray> bytes =
+        readBoundedFile(path, &outcome.error, &outcome.identity, &outcome.recovered);
     if (!bytes)
         return outcome;
     Unpacked unpacked;
@@ -128,6 +137,7 @@ UnpackOutcome unpackFile(const QString& path) {
 ReadOutcome readTableFile(const QString& path) {
     ReadOutcome outcome;
     UnpackOutcome unpacked = unpackFile(path);
+    outcome.recovered = unpacked.recovered;
     if (!unpacked.unpacked) {
         outcome.error = unpacked.error;
         return outcome;
@@ -151,7 +161,7 @@ ReadOutcome readTableFile(const QString& path) {
 ReadOutcome readTableForm(const QString& path) {
     ReadOutcome outcome;
     storage::FileIdentity identity;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &identity);
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &identity, &outcome.recovered);
     if (!bytes)
         return outcome;
     TableFile table;

@@ -26,6 +26,9 @@ struct TableFile {
 struct ReadOutcome {
     std::optional<TableFile> table;
     QString error; // one line, when there is no table
+    // An earlier save had been cut short while writing the file in place:
+    // the content from before that save was put back before the read.
+    bool recovered = false;
 };
 
 // A file's decompressed table bytes (not yet checked as a table) and form.
@@ -38,6 +41,7 @@ struct UnpackOutcome {
     std::optional<Unpacked> unpacked;
     storage::FileIdentity identity; // of the file read
     QString error;
+    bool recovered = false; // as in ReadOutcome
 };
 UnpackOutcome unpackFile(const QString& path);
 
@@ -49,9 +53,12 @@ ReadOutcome readTableFile(const QString& path);
 // whole, whose old balls need not load. `records` stays empty.
 ReadOutcome readTableForm(const QString& path);
 // Reads a whole file under the same bound; error text when it cannot, and
-// what it held, when asked for.
+// what it held and whether a cut-short save was undone first, when asked for.
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
-                                          storage::FileIdentity* identity = nullptr);
+                                          storage::FileIdentity* identity = nullptr,
+                                          bool* recovered = nullptr);
+// The line that tells the user so.
+QString recoveredNote(const QString& path);
 
 // The decompressed table bytes (header and records) of these records, as the
 // editor saves them; nullopt when there are too many.

@@ -64,8 +64,15 @@ int usageError(Output& output, const QString& message, const char* command) {
     return usage;
 }
 
+// Told whether the command then succeeds or not: the read itself changed the file.
+void noteRecovered(Output& output, const QString& path, bool recovered) {
+    if (recovered)
+        fail(output, recoveredNote(path));
+}
+
 std::optional<TableFile> load(const QString& path, Output& output) {
     ReadOutcome read = readTableFile(path);
+    noteRecovered(output, path, read.recovered);
     if (!read.table)
         fail(output, read.error);
     return std::move(read.table);
@@ -202,6 +209,7 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     // A table replaced as a whole needs only its form: its old balls are not
     // kept, so a damaged table can be mended this way.
     ReadOutcome read = mode == ImportMode::Append ? readTableFile(path) : readTableForm(path);
+    noteRecovered(output, path, read.recovered);
     if (!read.table) {
         fail(output, read.error);
         return failure;
@@ -356,6 +364,7 @@ int checkCommand(const QCommandLineParser& parser, Output& output) {
         return usageError(output, QStringLiteral("unknown format \"%1\" (text or json)").arg(format),
                           "check");
     const UnpackOutcome unpacked = unpackFile(path);
+    noteRecovered(output, path, unpacked.recovered);
     if (!unpacked.unpacked) {
         fail(output, unpacked.error);
         return failure;

@@ -1,12 +1,20 @@
 #include "TableTool.h"
+#include "common/FailingFileCalls.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 using TableTool::Form;
 using TableTool::RawBall;
@@ -277,6 +285,30 @@ private slots:
         QCOMPARE(run.code, code);
         QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
         QCOMPARE(BallFileBytes::readFile(dir.filePath("game.bin")), game);
+    }
+
+    // A save cut short in the middle of writing the file in place: the next
+    // command puts the old table back first and says so.
+    void aSaveCutShortIsPutBackAndSaid() {
+        const QTemporaryDir dir;
+        const QByteArray old = TableTool::table({{"Old", 1}});
+        const QByteArray torn = TableTool::inForm(Form::Stream, TableTool::table({{"New", 2}}));
+        const QString game = write(dir, QStringLiteral("game.bin"), old);
+#ifndef Q_OS_WIN
+        // A file with a second name is written in place (as every file is on Windows).
+        QCOMPARE(::link(QFile::encodeName(game).constData(),
+                        QFile::encodeName(dir.filePath("second")).constData()),
+                 0);
+#endif
+        const auto data = reinterpret_cast<const unsigned char*>(torn.constData());
+        QVERIFY(interruptInPlaceWrite(game.toStdU16String(), {data, std::size_t(torn.size())}, EIO));
+        QVERIFY(BallFileBytes::readFile(game) != old);
+        const TableTool::Run run = TableTool::run({"list", game});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.contains("was cut short") && run.err.contains("was put back"), run.err.constData());
+        QVERIFY(run.out.startsWith("1 : Old\t"));
+        QCOMPARE(BallFileBytes::readFile(game), old);
+        QVERIFY(QDir(dir.path()).entryList({".vestrel-undo-*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     void everyCommandHasHelp() {
