@@ -330,6 +330,15 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
             problem = QStringLiteral("Nie udało się odczytać pliku roboczego „%1”: %2")
                           .arg(QDir::toNativeSeparators(resultPath),
                                readProblem(table.outcome, QStringLiteral("za mało pamięci")));
+        // The working folder is shared by every window of this installation:
+        // another one may have put its own copy or its unsaved table there
+        // while the tool ran. Only the table of the bytes just read is loaded.
+        else if (!compression::givesBack(original.bytes, table.bytes,
+                                         compression::formOf(original.bytes).form))
+            problem = QStringLiteral("Plik roboczy „%1” nie zawiera tabeli z pliku „%2”: w tym samym czasie "
+                                     "folder roboczy zmienił inny program, na przykład drugie okno programu "
+                                     "Vestrel. Otwórz plik ponownie.")
+                          .arg(QDir::toNativeSeparators(resultPath), chosen);
         else if (!m_table.Wczytaj(resultPath,
                                   QByteArray::fromRawData(reinterpret_cast<const char*>(table.bytes.data()),
                                                           qsizetype(table.bytes.size()))))
