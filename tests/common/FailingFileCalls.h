@@ -88,6 +88,11 @@ public:
             return error;
         return m_real.tryLock(handle);
     }
+    int tryLockShared(storage::Handle handle) override {
+        if (const int error = fail(TryLock))
+            return error;
+        return m_real.tryLockShared(handle);
+    }
     int status(storage::Handle handle, storage::FileStatus& status) override {
         if (const int error = fail(Status))
             return error;

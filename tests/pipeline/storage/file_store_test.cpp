@@ -235,6 +235,25 @@ private slots:
         release.join();
         QVERIFY2(waited.outcome.ok(), waited.outcome.describe().c_str());
         QCOMPARE(readAll(target), newTable);
+
+        // A reader waits for a writer too, and so never reads a file that is
+        // being written in place halfway.
+        const QByteArray whole(newTable.size(), 'w');
+        QCOMPARE(calls.openWrite(pathOf(target), held), 0);
+        QCOMPARE(calls.tryLock(held), 0);
+        std::size_t done = 0;
+        QCOMPARE(calls.write(held, 0, bytesOf(whole).data(), whole.size() / 2, done), 0);
+        std::thread finish([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            std::size_t rest = 0;
+            calls.write(held, done, bytesOf(whole).data() + done, whole.size() - done, rest);
+            calls.close(held);
+        });
+        const ReadResult read = readFile(pathOf(target), 1 << 20);
+        finish.join();
+        QVERIFY2(read.outcome.ok(), read.outcome.describe().c_str());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size())),
+                 whole);
     }
 
     // Every call a replace makes fails in turn. A replace that reports
