@@ -5,6 +5,8 @@
 //   VESTREL_SLOW_IO_US=N   a write to a regular file writes its first half,
 //                          waits up to N microseconds, then writes the rest;
 //                          every fsync and fdatasync waits as long first
+//   VESTREL_SLOW_LOOK_US=N looking for an undo copy (".vestrel-undo-") and
+//                          finding none waits up to N microseconds after
 //   VESTREL_NO_UNNAMED=1   opening an unnamed file (O_TMPFILE) fails as on a
 //                          file system without them, so that named temporary
 //                          files are used
@@ -30,6 +32,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -38,11 +41,18 @@ template <typename Function> Function next(const char* name) {
     return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
 }
 
+long microsecondsFrom(const char* name) {
+    const char* text = std::getenv(name);
+    return text ? std::atol(text) : 0L;
+}
+
 long slowestMicroseconds() {
-    static const long value = [] {
-        const char* text = std::getenv("VESTREL_SLOW_IO_US");
-        return text ? std::atol(text) : 0L;
-    }();
+    static const long value = microsecondsFrom("VESTREL_SLOW_IO_US");
+    return value;
+}
+
+long lookWaitMicroseconds() {
+    static const long value = microsecondsFrom("VESTREL_SLOW_LOOK_US");
     return value;
 }
 
@@ -54,8 +64,8 @@ bool unnamedRefused() {
     return value;
 }
 
-void waitAWhile() {
-    const long slowest = slowestMicroseconds();
+// Up to `slowest` microseconds.
+void waitUpTo(long slowest) {
     if (slowest <= 0)
         return;
     thread_local std::uint64_t state = 0;
@@ -67,9 +77,13 @@ void waitAWhile() {
     state ^= state << 13;
     state ^= state >> 7;
     state ^= state << 17;
-    const long wait = long(state % std::uint64_t(slowest + 1));
-    const timespec span{wait / 1000000, (wait % 1000000) * 1000};
+    const long chosen = long(state % std::uint64_t(slowest + 1));
+    const timespec span{chosen / 1000000, (chosen % 1000000) * 1000};
     ::nanosleep(&span, nullptr);
+}
+
+void waitAWhile() {
+    waitUpTo(slowestMicroseconds());
 }
 
 bool regularFile(int fd) {
@@ -167,6 +181,19 @@ ssize_t pwrite64(int fd, const void* data, size_t count, off64_t offset) {
     return inTwoHalves(fd, count, [&](std::size_t from, std::size_t size) {
         return real(fd, static_cast<const char*>(data) + from, size, offset + off64_t(from));
     });
+}
+
+// Looking for an undo copy and finding none, a reader goes on to read the
+// file: the wait lets a writer start writing it in place meanwhile.
+int stat(const char* path, struct stat* info) {
+    static const auto real = next<int (*)(const char*, struct stat*)>("stat");
+    const int result = real(path, info);
+    if (result != 0 && lookWaitMicroseconds() > 0 && std::strstr(path, ".vestrel-undo-")) {
+        const int error = errno;
+        waitUpTo(lookWaitMicroseconds());
+        errno = error;
+    }
+    return result;
 }
 
 int fsync(int fd) {

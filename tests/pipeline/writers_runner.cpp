@@ -23,11 +23,13 @@
 // nothing beside the game file and nothing in the working folder.
 //
 //   writers_runner <build folder> rounds <n>   n rounds of each pair
-//   writers_runner <build folder> overlap      vestrel-table set against import
+//   writers_runner <build folder> overlap [n]  set against import, and n reads
 //
-// The second runs set and import so that both have read the file before
-// either writes: one of them must refuse with "changed while being edited",
-// and the file holds the other's complete table.
+// The second runs vestrel-table set and import so that both have read the
+// file before either writes: one of them must refuse with "changed while
+// being edited", and the file holds the other's complete table. Then it runs
+// vestrel-table list while set writes the file in place: it lists the old
+// table or the new one, never a file written halfway.
 
 #ifndef __linux__
 #include <cstdio>
@@ -203,9 +205,12 @@ constexpr int everyone = 1000;
 
 // Starts each program with its environment at its time (ms from now), kills
 // as told, and waits for all. Empty when one could not be started or they hung.
+// A program whose time is negative starts when `startSign` first holds, or
+// once the others have ended.
 std::optional<std::vector<Ended>> runTogether(const std::vector<std::vector<std::string>>& argv,
                                               const std::vector<std::vector<std::string>>& environments,
-                                              const std::vector<double>& startAt, const Kill& kill = {}) {
+                                              const std::vector<double>& startAt, const Kill& kill = {},
+                                              const std::function<bool()>& startSign = {}) {
     std::vector<Child> children(argv.size());
     const Clock::time_point begin = Clock::now();
     const auto msSinceBegin = [&] {
@@ -218,7 +223,12 @@ std::optional<std::vector<Ended>> runTogether(const std::vector<std::vector<std:
         for (std::size_t i = 0; i < children.size(); ++i) {
             if (children[i].started())
                 continue;
-            if (msSinceBegin() >= startAt[i]) {
+            const bool othersEnded = std::all_of(children.begin(), children.end(), [&](const Child& c) {
+                return &c == &children[i] || c.done();
+            });
+            if (startAt[i] < 0 && !othersEnded && !(startSign && startSign())) {
+                wait = 1;
+            } else if (msSinceBegin() >= startAt[i]) {
                 if (!children[i].start(argv[i], environments[i]))
                     return std::nullopt;
             } else {
@@ -669,6 +679,60 @@ public:
         return true;
     }
 
+    // vestrel-table list started while set writes the hard-linked game file
+    // in place (as soon as the temporary file of its undo copy appears), and
+    // slowed between looking for an undo copy and reading the file: it lists
+    // the old table or the new one, never a file written halfway.
+    bool readDuringInPlaceWrite(int rounds) {
+        const Writer set = tableRun("set", {"set", "2", "name=Table A"});
+        const auto written = m_expect.after(set, m_old);
+        const auto listing = [&](const std::string& bytes) {
+            const fs::path game = m_setup.calibration / gameName;
+            const auto ended = restore(game, bytes)
+                                   ? runAlone({m_setup.table, "list", game.string()}, {"LC_ALL=C"})
+                                   : std::nullopt;
+            return ended && ended->exitCode == 0 ? ended->out : std::string();
+        };
+        if (!written)
+            return fault("reading", "the new table could not be made");
+        const std::array<std::string, 2> listings{listing(m_old), listing(*written)};
+        if (listings[0].empty() || listings[1].empty())
+            return fault("reading", "the tables could not be listed");
+        const fs::path second = m_setup.links / "second-name.bin";
+        const std::vector<std::string> common{"LC_ALL=C", "LD_PRELOAD=" + m_setup.shim,
+                                              "VESTREL_SLOW_IO_US=40000"};
+        std::vector<std::string> writer = common, reader = common;
+        writer.push_back("VESTREL_NO_UNNAMED=1");
+        reader.push_back("VESTREL_SLOW_LOOK_US=120000");
+        std::array<int, 2> saw{};
+        for (int i = 0; i < rounds; ++i) {
+            m_context = "reading round " + std::to_string(i);
+            fs::remove(second);
+            if (!restore(m_setup.game, m_old))
+                return fault("reading", "the game file could not be restored");
+            fs::create_hard_link(m_setup.game, second);
+            const auto ended = runTogether(
+                {set.argv(m_setup, m_setup.game, false), {m_setup.table, "list", m_setup.game.string()}},
+                {writer, reader}, {0, -1}, {}, [this] { return besideGame(m_setup).temporaries > 0; });
+            if (!ended)
+                return fault("reading", "a program hung or could not be started");
+            const Ended& list = (*ended)[1];
+            const auto seen = std::find(listings.begin(), listings.end(), list.out);
+            if ((*ended)[0].exitCode != 0 || list.exitCode != 0 || !list.err.empty() ||
+                seen == listings.end())
+                return fault("reading", "set exited " + std::to_string((*ended)[0].exitCode) + ", list " +
+                                            std::to_string(list.exitCode) + " (" +
+                                            oneLine(list.err, m_setup.work.string()) + ")");
+            ++saw[std::size_t(seen - listings.begin())];
+        }
+        fs::remove(second);
+        std::printf(
+            "vestrel-table list while set writes the file in place: %d rounds, listed the old table %d "
+            "times and the new one %d times, never one written halfway\n",
+            rounds, saw[0], saw[1]);
+        return true;
+    }
+
     // After the rounds, one ordinary save by each program, of the game file
     // written in place (hard-linked) and by a rename: each removes what
     // killed writers left (one more is left first where there is none), and
@@ -756,7 +820,7 @@ int main(int argc, char** argv) {
     ::prctl(PR_SET_CHILD_SUBREAPER, 1);
     if (argc < 3 || (std::strcmp(argv[2], "rounds") != 0 && std::strcmp(argv[2], "overlap") != 0)) {
         std::fprintf(stderr, "usage: writers_runner <build folder> rounds <n>\n"
-                             "       writers_runner <build folder> overlap\n");
+                             "       writers_runner <build folder> overlap [n]\n");
         return 2;
     }
     Setup setup;
@@ -787,7 +851,9 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (std::strcmp(argv[2], "overlap") == 0) {
-        const bool passed = runner.overlap(4);
+        const bool overlapped = runner.overlap(4);
+        const bool passed =
+            runner.readDuringInPlaceWrite(argc > 3 ? std::max(1, std::atoi(argv[3])) : 8) && overlapped;
         if (passed)
             fs::remove_all(setup.work);
         return passed ? 0 : 1;
