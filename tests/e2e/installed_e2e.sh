@@ -52,6 +52,9 @@ chmod -R a-w "$prefix"
 snapshot() { (cd "$prefix" && find . -printf '%p %y %s %m %T@ %l\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 before=$(snapshot)
 
+# The user may not be able to read the sources' folder.
+cp "$session" "$work/editor_session.sh"
+session=$work/editor_session.sh
 home=$work/home
 mkdir -p "$home/runtime" "$work/games"
 chmod 700 "$home/runtime"
