@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
-class FileCalls;
 class QWidget;
+namespace storage {
+class FileCalls;
+}
 
 // Vestrel's stand-ins for the few Windows facilities it uses. Each is a small
 // interface with a Qt implementation; tests install recording ones instead of
@@ -22,6 +24,9 @@ public:
     virtual ~MessageBoxes() = default;
     // A modal box with one OK button.
     virtual void show(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) = 0;
+    // A modal warning with Yes and No, No the default (Enter) and Escape's
+    // answer; true for Yes.
+    virtual bool ask(QWidget* owner, const QString& text, const QString& caption) = 0;
 };
 
 class OpenFileDialog {
@@ -96,7 +101,7 @@ struct Platform {
     Shell* shell = nullptr;
     SoundPlayer* sound = nullptr;
     PointerProbe* pointer = nullptr;
-    FileCalls* files = nullptr; // the calls behind replacing a game file on disk
+    storage::FileCalls* files = nullptr; // the calls beneath reading and replacing a game file
 };
 
 // The Qt implementations, alive for the whole program.

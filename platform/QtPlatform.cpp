@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include "platform/DurableFile.h"
+#include "pipeline/storage/FileCalls.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -46,6 +46,17 @@ public:
             break;
         }
         box.exec();
+    }
+    bool ask(QWidget* owner, const QString& text, const QString& caption) override {
+        QMessageBox box(owner);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        box.setTextFormat(Qt::PlainText);
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     }
 };
 
@@ -267,7 +278,7 @@ Platform& defaultPlatform() {
     static QtShell shell;
     static QtSoundPlayer sound;
     static QtPointerProbe pointer;
-    static Platform platform{&messages, &fileDialog, &processes,        &shell,
-                             &sound,    &pointer,    &systemFileCalls()};
+    static Platform platform{
+        &messages, &fileDialog, &processes, &shell, &sound, &pointer, &storage::systemFileCalls()};
     return platform;
 }
