@@ -169,6 +169,34 @@ private slots:
         QCOMPARE(BallFileBytes::readFile(game), before);
     }
 
+    // A window's messages and questions wait for the user with the folder free.
+    void folderIsFreeWhileTheUserIsAsked() {
+        ToolFolder tools;
+        QVERIFY(tools.isValid());
+        const QString gameA = tools.scratch() + "a.bin";
+        const QString gameB = tools.scratch() + "b.bin";
+        QVERIFY(tools.makeGameFile(gameA, ballFileBytes(numberedBalls(3))));
+        QVERIFY(tools.makeGameFile(gameB, ballFileBytes(numberedBalls(4))));
+        Window a(tools.appPath());
+        Window b(tools.appPath());
+        b.pipeline.folder().setWaitLimit(std::chrono::milliseconds(200));
+        QCOMPARE(a.open(gameA), OpenOutcome::Loaded);
+        QCOMPARE(b.open(gameB), OpenOutcome::Loaded);
+        // Changed by another program, so that A's save asks first.
+        QVERIFY(tools.makeGameFile(gameA, ballFileBytes(numberedBalls(5))));
+        std::vector<SaveOutcome> savesOfB;
+        a.fake.messages.answers = {true};
+        a.fake.messages.onAsk = [&](const QString&) { savesOfB.push_back(b.pipeline.save()); };
+        a.fake.messages.onShow = [&](const ShownMessage&) { savesOfB.push_back(b.pipeline.save()); };
+        QVERIFY(renameBall(a.table, 1, "Asked first"));
+        QCOMPARE(a.pipeline.save(), SaveOutcome::Saved);
+        QCOMPARE(a.fake.messages.asked.size(), 1);
+        QCOMPARE(savesOfB, (std::vector<SaveOutcome>{SaveOutcome::Saved, SaveOutcome::Saved}));
+        QCOMPARE(tools.unpackGameFile(gameA).value_or(QByteArray()),
+                 ballFileBytes(renamed(numberedBalls(3), 1, "Asked first")));
+        QCOMPARE(tools.unpackGameFile(gameB).value_or(QByteArray()), ballFileBytes(numberedBalls(4)));
+    }
+
     // Where App_Path's working folder cannot be used, the user's own is, in
     // silence, with the tool run from App_Path; where neither can, both are
     // named.
