@@ -17,6 +17,8 @@
 #include <QTimer>
 
 #ifdef Q_OS_WIN
+#include <string>
+
 #include <windows.h>
 #endif
 
