@@ -75,7 +75,6 @@ public:
     // The folder in use, with the platform's separators and a trailing one:
     // App_Path + "zlib/temp/" until a folder has been chosen.
     QString path() const;
-    QString appFolder() const { return m_primary; }
     static QString userFolder();
 
     // With the turn held: a working name for a game file named gameFileName,

@@ -47,7 +47,10 @@ if command -v desktop-file-validate >/dev/null; then
     desktop-file-validate "$prefix/share/applications/vestrel.desktop" || { echo "FAIL: vestrel.desktop"; exit 1; }
 fi
 
-# Read-only for the user: without write bits, and (as root) run by another user.
+# Read-only for the user: without write bits, and (as root) run by another
+# user. A working folder beside the editor, as an unpacked zip has, is then
+# read-only too, and the editor must turn to the user's own all the same.
+mkdir "$prefix/libexec/vestrel/zlib/temp"
 chmod -R a-w "$prefix"
 snapshot() { (cd "$prefix" && find . -printf '%p %y %s %m %T@ %l\n' | sort && find . -type f -exec sha256sum {} + | sort); }
 before=$(snapshot)
