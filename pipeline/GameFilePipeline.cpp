@@ -96,7 +96,8 @@ QString withToolReason(const ProcessOutcome& outcome) {
 QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* gerund, const QString& path) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("zlibtool could not be started to %1 \"%2\".").arg(QLatin1String(verb), path);
+        return QStringLiteral("zlibtool could not be started to %1 \"%2\"").arg(QLatin1String(verb), path) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("zlibtool was killed or crashed while %1 \"%2\".")
             .arg(QLatin1String(gerund), path);
@@ -112,7 +113,8 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
 QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("Nie udało się uruchomić programu „%1”.").arg(QDir::toNativeSeparators(tool));
+        return QStringLiteral("Nie udało się uruchomić programu „%1”").arg(QDir::toNativeSeparators(tool)) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("Program zlibtool został przerwany (zakończony siłą albo uległ awarii), zanim "
                               "rozpakował plik.");
