@@ -1,6 +1,5 @@
 #include "main_window/FrmMain.h"
 
-#include "ball_table/BallFile.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 #include "button_control/model/Button_XP.h"
@@ -20,6 +19,8 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QValidator>
+
+#include <algorithm>
 
 namespace {
 
@@ -83,17 +84,19 @@ QLabel* valueLabel(QWidget* container, const char* name) {
     return label;
 }
 
-// The name box takes only what a name field can hold: a character the code
-// page cannot represent turns into '?' as it is typed or pasted, as it would
-// on saving, so the box shows exactly what Save writes.
+// The name box takes only what a name field can hold, as it is typed or
+// pasted: a decomposed accent joins its letter, a line break becomes a space,
+// other control characters are left out, and a character the code page
+// cannot represent turns into '?' as it would on saving, so the box shows
+// exactly what Save writes.
 class StorableNameValidator final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int& pos) const override {
-        const QString kept = BallFile::storableText(input);
+        const QString kept = typedName(input);
         if (kept != input) {
-            // A character beyond the basic plane is one '?' for two units.
-            pos = static_cast<int>(BallFile::storableText(QStringView(input).left(pos)).size());
+            // The cursor stays after what was before it, however that changed.
+            pos = static_cast<int>(std::min(typedName(QStringView(input).left(pos)).size(), kept.size()));
             input = kept;
         }
         return Acceptable;
@@ -329,7 +332,10 @@ void FrmMain::Txt_Change(int) {
     if (selected >= 0) {
         const std::int16_t id = fieldValue(m_txt[0]->text());
         const std::int16_t producer = fieldValue(m_txt[1]->text());
-        const QString name = m_txt[2]->text();
+        // A name read with control characters shows them as spaces in the
+        // box; until the user edits it, the table keeps the name's own bytes.
+        const QString stored = m_baza.Get_Nazwa(m_currentIndex);
+        const QString name = m_txt[2]->text() == typedName(stored) ? stored : m_txt[2]->text();
         const std::int16_t mode = fieldValue(m_txt[3]->text());
         if (m_baza.Zmien_Dane(m_currentIndex, id, name, producer, mode)) {
             // The line shows the name as the table holds it, which Save writes.
