@@ -1,5 +1,7 @@
 #include "main_window/Artwork.h"
 
+#include "main_window/WindowFonts.h"
+
 #include <QIconEngine>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -72,10 +74,10 @@ QPixmap Artwork::ballPicture(qreal devicePixelRatio) {
     painter.drawEllipse(QRectF(52, 150, 92, 16));
     drawBall(painter, QPointF(96, 108), 50);
 
-    // The name fills the space right of the ball in whatever sans-serif the
-    // system has.
+    // The name fills the space right of the ball, in the sans-serif face
+    // Vestrel carries, so that it looks the same everywhere.
     const QRectF titleArea(150, 28, 108, 40);
-    QFont title(QStringLiteral("Sans Serif"));
+    QFont title(WindowFonts::fallbackFamily);
     title.setStyleHint(QFont::SansSerif);
     title.setBold(true);
     title.setPixelSize(30);
