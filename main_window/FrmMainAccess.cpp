@@ -54,13 +54,13 @@ void FrmMain::setUpKeyboardAndReaders() {
             [list = m_listView, listFocus](QWidget*, QWidget* now) { listFocus->setVisible(now == list); });
 
     // The menus' captions carry no access keys: F10 opens the menu bar, as on
-    // the desktops Vestrel runs on.
+    // the desktops Vestrel runs on. The first menu opens as a popup, which
+    // takes the keys while the focus stays where it was: a chosen command, or
+    // Escape, leaves the user in the control they were in, as Alt does.
     auto* openMenus = new QShortcut(QKeySequence(Qt::Key_F10), this);
     connect(openMenus, &QShortcut::activated, this, [this] {
-        if (!menuBar()->actions().isEmpty()) {
-            menuBar()->setFocus(Qt::ShortcutFocusReason);
+        if (!menuBar()->actions().isEmpty())
             menuBar()->setActiveAction(menuBar()->actions().constFirst());
-        }
     });
 }
 

@@ -148,6 +148,85 @@ private slots:
         QVERIFY(h.messages()[2].text.startsWith(QStringLiteral("Index = 1\r\n")));
     }
 
+    // A command chosen from the menu bar with F10, the arrow keys and Enter,
+    // or the menu left with Escape, gives the focus back to the control that
+    // had it, as Ctrl+O does, whether the command's box ends with Enter or
+    // Escape.
+    void menusGiveTheFocusBack() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)}));
+        h.clickRow(0);
+        const QString game =
+            h.writeGameFile("unnamed_1815.bin", {ball("Beta", 8, 2, 3), ball("Gamma", 9, 2, 3)});
+        h.fake.platform.messages = defaultPlatform().messages;
+        h.fake.platform.fileDialog = defaultPlatform().fileDialog;
+        const auto keyToMenus = [](Qt::Key key) {
+            QWidget* popup = QApplication::activePopupWidget();
+            QVERIFY(popup);
+            QTest::keyClick(popup, key);
+        };
+        int answered = 0;
+        const auto answer = [&answered](const std::function<void(QWidget*)>& keys) {
+            QTimer::singleShot(0, [keys, &answered] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                ++answered;
+                keys(box);
+                if (QApplication::activeModalWidget() == box)
+                    box->close(); // do not leave the test waiting
+            });
+        };
+        const auto enterName = [&game](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(game);
+            QTest::keyClick(name, Qt::Key_Return);
+        };
+        struct Path {
+            const char* what;
+            QWidget* start;
+            std::vector<Qt::Key> keys; // after F10 opened the first menu
+            std::function<void(QWidget*)> modal;
+        };
+        // The opening path comes last: a newly opened list greys the boxes out.
+        const Path paths[] = {
+            {"Escape", h.txt(0), {}, nullptr},
+            {"Info > Description > Mode, Enter on OK",
+             h.txt(1),
+             {Qt::Key_Right, Qt::Key_Right, Qt::Key_Return},
+             [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); }},
+            {"File > Open, Escape",
+             h.txt(2),
+             {Qt::Key_Down, Qt::Key_Return},
+             [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }},
+            {"File > Open, a name and Enter", h.textId(), {Qt::Key_Down, Qt::Key_Return}, enterName},
+        };
+        for (const Path& path : paths) {
+            h.window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+            path.start->setFocus();
+            QCOMPARE(QApplication::focusWidget(), path.start);
+            QTest::keyClick(path.start, Qt::Key_F10);
+            for (const Qt::Key key : path.keys) {
+                if (key == Qt::Key_Return && path.modal)
+                    answer(path.modal);
+                keyToMenus(key);
+            }
+            // Escape closes the open menu and then, where the style keeps the
+            // menu bar highlighted, leaves the bar.
+            for (int escapes = 0; escapes < 2 && QApplication::activePopupWidget(); ++escapes)
+                keyToMenus(Qt::Key_Escape);
+            if (h.window->menuBar()->activeAction())
+                QTest::keyClick(h.window->menuBar(), Qt::Key_Escape);
+            QVERIFY2(!QApplication::activePopupWidget() && !h.window->menuBar()->activeAction(), path.what);
+            // The window's own focus: the offscreen platform activates no
+            // window again once a modal box has closed.
+            QTRY_VERIFY2(h.window->focusWidget() == path.start, path.what);
+        }
+        QCOMPARE(answered, 3);
+        QCOMPARE(h.window->ListCount(), 2); // the name entered was opened
+    }
+
     // The about box and the Info texts are the system's message boxes: Enter
     // and Escape each close them.
     void messageBoxesCloseWithEnterAndEscape() {
