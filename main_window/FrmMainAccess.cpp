@@ -3,6 +3,7 @@
 #include "main_window/BallList.h"
 #include "main_window/FrameBox.h"
 #include "main_window/FrmMain.h"
+#include "main_window/ValueLabel.h"
 
 #include <QApplication>
 #include <QFocusFrame>
@@ -26,10 +27,11 @@ void FrmMain::setUpKeyboardAndReaders() {
     QWidget* const boxes[] = {m_listView, m_txt[5], m_txt[0], m_txt[2], m_txt[1], m_txt[3], m_textID};
     for (QWidget* box : boxes)
         box->setAccessibleName(frameCaption(box));
-    for (QLabel* label : {m_label1, m_label2}) {
-        label->setBuddy(label == m_label1 ? m_txt[1] : m_txt[3]);
+    // The value names are no buddies of their boxes: a reader would take a
+    // buddy's text ("Nike") as the box's name instead of its frame's caption.
+    // They describe the boxes instead.
+    for (QLabel* label : {m_label1, m_label2})
         describeBoxOf(label);
-    }
 
     // The picture opens the about box; from the keyboard too.
     m_image1->setFocusPolicy(Qt::StrongFocus);
@@ -66,6 +68,6 @@ void FrmMain::setUpKeyboardAndReaders() {
 
 void FrmMain::describeBoxOf(QLabel* label) {
     // A reader announces the value's name together with its box.
-    if (QWidget* box = label->buddy())
-        box->setAccessibleDescription(label->text());
+    if (const auto* value = qobject_cast<ValueLabel*>(label); value && value->box())
+        value->box()->setAccessibleDescription(label->text());
 }

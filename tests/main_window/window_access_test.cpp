@@ -34,6 +34,8 @@ QImage rendered(QWidget* window, double ratio) {
 class WindowAccessTest : public QObject {
     Q_OBJECT
 private slots:
+    // Each box is read by its frame's caption, never by the value name next
+    // to it; the frames are groupings named by their captions.
     void boxesAndListAreNamedByTheirFrames() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1), ball("Beta", 8, 2, 3)}));
@@ -48,6 +50,12 @@ private slots:
             QAccessibleInterface* face = accessible(widget);
             QCOMPARE(face->text(QAccessible::Name), name);
             QCOMPARE(face->role(), widget == h.list() ? QAccessible::List : QAccessible::EditableText);
+            // A reader takes a "labelled by" relation before the name.
+            for (const auto& [label, relation] : face->relations(QAccessible::Label))
+                QCOMPARE(label->text(QAccessible::Name), name);
+            QAccessibleInterface* frame = face->parent();
+            QCOMPARE(frame->role(), QAccessible::Grouping);
+            QCOMPARE(frame->text(QAccessible::Name), name);
         }
         // The value names are announced with their boxes, and follow them.
         QVERIFY(h.label1() != QStringLiteral("..."));
@@ -55,6 +63,15 @@ private slots:
         QCOMPARE(accessible(h.txt(3))->text(QAccessible::Description), h.label2());
         h.clickRow(0);
         QCOMPARE(accessible(h.txt(1))->text(QAccessible::Description), h.label1());
+        // A value name tells which box controls it: a reader that finds a
+        // label with no relation reads it out as loose text of the frame.
+        const std::pair<const char*, QWidget*> described[] = {{"Label1", h.txt(1)}, {"Label2", h.txt(3)}};
+        for (const auto& [label, box] : described) {
+            const auto relations = accessible(h.find<QWidget>(label))->relations(QAccessible::Controller);
+            QCOMPARE(relations.size(), 1);
+            QCOMPARE(relations.constFirst().first->object(), box);
+        }
+        QCOMPARE(accessible(h.find<QWidget>("Frame8"))->text(QAccessible::Name), QStringLiteral("Mode"));
     }
 
     // Both buttons are push buttons named by their captions, report enabled
