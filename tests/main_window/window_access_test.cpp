@@ -75,13 +75,21 @@ private slots:
     }
 
     // Both buttons are push buttons named by their captions, report enabled
-    // and focused, and their press action does what a click does.
-    void buttonsArePushButtonsThatPress() {
+    // and focused, and their press action does what a click does, once the
+    // call has returned, as a stock button's does; the picture's opens the
+    // about box the same way.
+    void buttonsAndPicturePressLikePushButtons() {
         WindowHarness h;
         const QString game = h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)});
         h.open(game);
         Button_XP* save = h.window->Cmd_Zapisz();
         Button_XP* add = h.window->ADD();
+        const auto press = [](QAccessibleInterface* face) {
+            QVERIFY(face->actionInterface());
+            QVERIFY(
+                face->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+            face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        };
 
         QAccessibleInterface* addFace = accessible(add);
         QCOMPARE(addFace->role(), QAccessible::Button);
@@ -89,14 +97,14 @@ private slots:
         QVERIFY(addFace->state().disabled);
         QVERIFY(addFace->actionInterface());
         addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
         QCOMPARE(h.window->ListCount(), 1); // disabled: the press does nothing
 
         h.retype(h.textId(), QStringLiteral("99"));
         QVERIFY(!addFace->state().disabled);
-        QVERIFY(
-            addFace->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
-        addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(h.window->ListCount(), 2);
+        press(addFace);
+        QCOMPARE(h.window->ListCount(), 1);
+        QTRY_COMPARE(h.window->ListCount(), 2);
         QCOMPARE(h.window->table().Get_ID(1), 99);
 
         QAccessibleInterface* saveFace = accessible(save);
@@ -104,10 +112,28 @@ private slots:
         QCOMPARE(saveFace->text(QAccessible::Name), QStringLiteral("Save"));
         save->setFocus();
         QVERIFY(saveFace->state().focused && saveFace->state().focusable);
-        h.messages().clear();
-        saveFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(h.messages().size(), std::size_t{1});
-        QCOMPARE(h.messages().front().text, QStringLiteral("Save File"));
+
+        QAccessibleInterface* pictureFace = accessible(h.find<QWidget>("Image1"));
+        QCOMPARE(pictureFace->role(), QAccessible::Graphic);
+        QCOMPARE(pictureFace->text(QAccessible::Name), QStringLiteral("About Vestrel"));
+        QVERIFY(pictureFace->imageInterface());
+        // The box each press opens is shown only after the press has returned.
+        const std::pair<QAccessibleInterface*, QString> pressed[] = {
+            {saveFace, QStringLiteral("Save File")},
+            {pictureFace, QStringLiteral("Tarnholt Team")},
+        };
+        for (const auto& [face, text] : pressed) {
+            h.messages().clear();
+            bool returned = false;
+            bool shownAfterReturn = false;
+            h.fake.messages.onShow = [&](const ShownMessage&) { shownAfterReturn = returned; };
+            press(face);
+            returned = true;
+            QTRY_COMPARE(h.messages().size(), std::size_t{1});
+            QCOMPARE(h.messages().front().text, text);
+            QVERIFY(shownAfterReturn);
+        }
+        h.fake.messages.onShow = nullptr;
         QCOMPARE(h.readGameFile(game).Count(), 2);
 
         // An access key is no part of the name; it is the button's accelerator.
