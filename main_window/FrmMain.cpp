@@ -486,6 +486,8 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (enterEmptyBoxQuietly(watched, event))
+        return true;
     if (watched == m_textID && event->type() == QEvent::MouseButtonPress)
         TextID_Click();
     // The menu key asks the list for what a right click shows.

@@ -6,6 +6,7 @@
 #include "main_window/ValueLabel.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QFocusFrame>
 #include <QLabel>
 #include <QLineEdit>
@@ -44,6 +45,8 @@ void FrmMain::setUpKeyboardAndReaders() {
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     m_listView->installEventFilter(this);
+    for (QLineEdit* box : {m_txt[5], m_txt[0], m_txt[2], m_txt[1], m_txt[3], m_textID})
+        box->installEventFilter(this);
 
     // An empty list or one without a current line shows no focus of its
     // own: a frame round it does.
@@ -70,4 +73,21 @@ void FrmMain::describeBoxOf(QLabel* label) {
     // A reader announces the value's name together with its box.
     if (const auto* value = qobject_cast<ValueLabel*>(label); value && value->box())
         value->box()->setAccessibleDescription(label->text());
+}
+
+// Tab into a box selects its text, and for an empty box Qt reports that empty
+// selection and a caret move to assistive technology before it reports the
+// focus. Orca then takes the box as focused without naming it: "ID New Ball"
+// was never spoken. An empty box has nothing to select, so it is entered as
+// by any other means.
+bool FrmMain::enterEmptyBoxQuietly(QObject* watched, QEvent* event) {
+    auto* box = qobject_cast<QLineEdit*>(watched);
+    if (!box || event->type() != QEvent::FocusIn || !box->text().isEmpty() || !box->inputMask().isEmpty())
+        return false;
+    const Qt::FocusReason reason = static_cast<const QFocusEvent*>(event)->reason();
+    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason)
+        return false;
+    QFocusEvent entered(QEvent::FocusIn, Qt::OtherFocusReason);
+    QCoreApplication::sendEvent(box, &entered);
+    return true;
 }
