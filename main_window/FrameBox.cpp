@@ -2,9 +2,38 @@
 
 #include "button_control/drawing/ButtonFace.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 
+namespace {
+
+// A frame is read as a grouping named by its caption, as a group box is, so
+// that a reader says which frame the focus has entered.
+class FrameBoxAccessible final : public QAccessibleWidget {
+public:
+    explicit FrameBoxAccessible(FrameBox* frame) : QAccessibleWidget(frame, QAccessible::Grouping) {}
+
+    QString text(QAccessible::Text t) const override {
+        if (t == QAccessible::Name && widget()->accessibleName().isEmpty())
+            return static_cast<const FrameBox*>(widget())->title();
+        return QAccessibleWidget::text(t);
+    }
+};
+
+QAccessibleInterface* frameFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("FrameBox") && object && object->isWidgetType())
+        return new FrameBoxAccessible(static_cast<FrameBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
 FrameBox::FrameBox(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(frameFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);
@@ -16,6 +45,8 @@ void FrameBox::setTitle(const QString& title) {
         return;
     m_title = title;
     update();
+    QAccessibleEvent renamed(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&renamed);
 }
 
 void FrameBox::paintEvent(QPaintEvent*) {

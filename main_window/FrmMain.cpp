@@ -7,6 +7,7 @@
 #include "main_window/BallList.h"
 #include "main_window/FrameBox.h"
 #include "main_window/FrmMainButtons.h"
+#include "main_window/ValueLabel.h"
 #include "main_window/ValueSchemes.h"
 #include "main_window/WindowFonts.h"
 
@@ -52,8 +53,8 @@ QLineEdit* textBox(QWidget* container, const QString& name, const QRect& geometr
     return box;
 }
 
-QLabel* valueLabel(QWidget* container, const char* name) {
-    auto* label = new QLabel(QStringLiteral("..."), container);
+QLabel* valueLabel(QWidget* container, const char* name, QLineEdit* box) {
+    auto* label = new ValueLabel(QStringLiteral("..."), box, container);
     label->setObjectName(QLatin1String(name));
     label->setFont(WindowFonts::bold());
     label->move(48, 16);
@@ -143,10 +144,10 @@ void FrmMain::buildControls() {
     auto* frame8 = frame(picture1, "Frame8", QStringLiteral("Mode"), {8, 104, 305, 105}, bold);
     auto* frame9 = frame(frame8, "Frame9", QStringLiteral("Producent Ball"), {8, 16, 289, 41}, bold);
     m_txt[1] = textBox(frame9, QStringLiteral("Txt1"), {8, 16, 33, 19}, Qt::AlignCenter);
-    m_label1 = valueLabel(frame9, "Label1");
+    m_label1 = valueLabel(frame9, "Label1", m_txt[1]);
     auto* frame10 = frame(frame8, "Frame10", QStringLiteral("Mode"), {8, 56, 289, 41}, bold);
     m_txt[3] = textBox(frame10, QStringLiteral("Txt3"), {8, 16, 33, 19}, Qt::AlignCenter);
-    m_label2 = valueLabel(frame10, "Label2");
+    m_label2 = valueLabel(frame10, "Label2", m_txt[3]);
 
     for (const int index : {0, 1, 2, 3, 5})
         connect(m_txt[index], &QLineEdit::textChanged, this, [this, index] { Txt_Change(index); });
@@ -473,6 +474,8 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (enterEmptyBoxQuietly(watched, event))
+        return true;
     if (watched == m_textID && event->type() == QEvent::MouseButtonPress)
         TextID_Click();
     // The menu key asks the list for what a right click shows.
