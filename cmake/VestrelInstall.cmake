@@ -27,6 +27,9 @@ install(TARGETS vestrel-table RUNTIME DESTINATION ${vestrel_bin_dir})
 install(FILES ${CMAKE_BINARY_DIR}/resources/click.wav ${CMAKE_BINARY_DIR}/resources/over.wav
         DESTINATION ${vestrel_app_dir}/resources)
 install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${vestrel_doc_dir})
+# The editor carries Liberation Sans; its licence goes with every copy.
+install(FILES ${PROJECT_SOURCE_DIR}/main_window/fonts/OFL.txt DESTINATION ${vestrel_doc_dir}
+        RENAME LICENSE-LiberationSans.txt)
 if(EXISTS ${PROJECT_SOURCE_DIR}/LICENSE)
     install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${vestrel_doc_dir})
 else()

@@ -38,7 +38,7 @@ esac
 for entry in bin/vestrel bin/vestrel-table libexec/vestrel/vestrel libexec/vestrel/zlib/zlibtool \
     libexec/vestrel/resources/click.wav libexec/vestrel/resources/over.wav share/applications/vestrel.desktop \
     share/icons/hicolor/48x48/apps/vestrel.png share/icons/hicolor/256x256/apps/vestrel.png \
-    share/doc/vestrel/README.md; do
+    share/doc/vestrel/README.md share/doc/vestrel/LICENSE-LiberationSans.txt; do
     [ -e "$prefix/$entry" ] || { echo "FAIL: $entry is not installed"; exit 1; }
 done
 [ -L "$prefix/bin/vestrel" ] || { echo "FAIL: bin/vestrel is not a link to the editor"; exit 1; }
