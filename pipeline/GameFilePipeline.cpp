@@ -9,7 +9,6 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -96,7 +95,8 @@ QString withToolReason(const ProcessOutcome& outcome) {
 QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* gerund, const QString& path) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("zlibtool could not be started to %1 \"%2\".").arg(QLatin1String(verb), path);
+        return QStringLiteral("zlibtool could not be started to %1 \"%2\"").arg(QLatin1String(verb), path) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("zlibtool was killed or crashed while %1 \"%2\".")
             .arg(QLatin1String(gerund), path);
@@ -108,31 +108,67 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
            withToolReason(outcome);
 }
 
-// The same in Polish, for the messages of File > Open.
+// The cause of a failed decompression in Polish, read from the tool's own
+// line (its stream errors are worded by zlibtool::describe, its file errors
+// name the step); empty when the line says something else.
+QString toolCauseInPolish(const QString& line) {
+    using compression::Error;
+    const std::pair<Error, const char*> streamCauses[] = {
+        {Error::Corrupt, "plik nie jest poprawnym strumieniem zlib, czyli nie jest spakowanym plikiem gry "
+                         "albo jest uszkodzony"},
+        {Error::Truncated, "strumień zlib urywa się przed końcem, więc plik jest niepełny"},
+        {Error::TrailingData, "za końcem strumienia zlib plik ma jeszcze inne bajty"},
+        {Error::TooLarge,
+         "po rozpakowaniu dane miałyby ponad 64 MiB, a tabela piłek nigdy nie jest tak duża"},
+        {Error::SizeMismatch, "rozmiary zapisane w nagłówku pliku nie zgadzają się ze strumieniem zlib"},
+        {Error::OutOfMemory, "zabrakło pamięci"},
+        {Error::SinkFailed, "nie udało się zapisać rozpakowanych danych"},
+        {Error::ReadFailed, "nie udało się odczytać pliku"},
+    };
+    for (const auto& [error, cause] : streamCauses) {
+        const std::string_view words = compression::describe(error);
+        if (line.endsWith(QLatin1String(words.data(), qsizetype(words.size()))))
+            return QString::fromUtf8(cause);
+    }
+    const QLatin1String toolPrefix("zlibtool: ");
+    const QString message = line.startsWith(toolPrefix) ? line.mid(toolPrefix.size()) : line;
+    if (message.startsWith(QLatin1String("cannot open ")) ||
+        message.startsWith(QLatin1String("cannot read ")))
+        return QStringLiteral("nie udało się odczytać kopii pliku w folderze roboczym");
+    if (message.startsWith(QLatin1String("cannot ")))
+        return QStringLiteral("nie udało się zapisać rozpakowanej tabeli w folderze roboczym");
+    if (message.startsWith(QLatin1String("usage:")))
+        return QStringLiteral("program nie przyjął polecenia, z którym go uruchomiono");
+    return {};
+}
+
+// The same in Polish, for the messages of File > Open: the cause in Polish,
+// and below it the tool's own line, for reference.
 QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("Nie udało się uruchomić programu „%1”.").arg(QDir::toNativeSeparators(tool));
+        return QStringLiteral("Nie udało się uruchomić programu „%1”").arg(QDir::toNativeSeparators(tool)) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("Program zlibtool został przerwany (zakończony siłą albo uległ awarii), zanim "
                               "rozpakował plik.");
     case ProcessOutcome::End::Exited:
         break;
     }
-    return QStringLiteral("Program zlibtool zakończył pracę z kodem %1").arg(outcome.exitCode) +
-           withToolReason(outcome);
+    const QStringList lines = outcome.errorOutput.split(u'\n', Qt::SkipEmptyParts);
+    const QString line = lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    if (line.isEmpty())
+        return QStringLiteral("Program zlibtool nie rozpakował pliku (kod wyjścia %1) i nie podał przyczyny.")
+            .arg(outcome.exitCode);
+    const QString cause = toolCauseInPolish(line);
+    return (cause.isEmpty() ? QStringLiteral("Program zlibtool nie rozpakował pliku.")
+                            : QStringLiteral("Program zlibtool nie rozpakował pliku: %1.").arg(cause)) +
+           QStringLiteral("\n\nKomunikat programu zlibtool (kod wyjścia %1):\n%2")
+               .arg(QString::number(outcome.exitCode), line);
 }
 
 QString megabytes(qint64 bytes) {
     return QString::number((bytes + (1 << 20) - 1) >> 20);
-}
-
-// The working copy at copyPath and every file the tool makes from it.
-QStringList workingFilesFrom(const QString& copyPath) {
-    QStringList paths{copyPath};
-    for (const char* suffix : {".unzlib", ".unzlib.zlib", ".unzlib.zlib.unzlib"})
-        paths << copyPath + QLatin1String(suffix);
-    return paths;
 }
 
 } // namespace
@@ -158,7 +194,7 @@ GameFilePipeline::GameFilePipeline(Baza& table, Platform& platform, QWidget* own
     : m_table(table), m_platform(platform), m_owner(owner),
       // In the system's own form, as every path built on it goes into a
       // command line and messages; on Windows a caller may pass '/'.
-      m_appPath(QDir::toNativeSeparators(appPath)) {
+      m_appPath(QDir::toNativeSeparators(appPath)), m_folder(m_appPath) {
     if (!m_appPath.endsWith(QDir::separator()))
         m_appPath += QDir::separator();
 }
@@ -171,8 +207,7 @@ QString GameFilePipeline::applicationPath() {
 }
 
 QString GameFilePipeline::workingFolder() const {
-    const QChar separator = QDir::separator();
-    return m_appPath + QStringLiteral("zlib") + separator + QStringLiteral("temp") + separator;
+    return m_folder.path();
 }
 
 QString GameFilePipeline::toolPath() const {
@@ -187,36 +222,14 @@ QString GameFilePipeline::compressCommandLine() const {
     return quoted(toolPath()) + u' ' + quoted(m_table.Path());
 }
 
-void GameFilePipeline::showError(const QString& text) const {
+void GameFilePipeline::showError(const QString& text) {
+    // No other window waits for the folder while the message waits for the user.
+    m_folder.release();
     m_platform.messages->show(m_owner, text, applicationTitle, MessageIcon::Critical);
 }
 
 ProcessOutcome GameFilePipeline::runTool(const QString& commandLine) const {
     return Scn_Process(*m_platform.processes).run(commandLine);
-}
-
-QString GameFilePipeline::workingNameFor(const QString& gameFileName) {
-    // The longest name built on it is the check run's output, and the tool
-    // writes each output under a temporary name up to 22 bytes longer. 255
-    // bytes is the usual limit for one name. Counted in UTF-8, the most a
-    // name takes on any system: Windows counts UTF-16 units, never more, but
-    // its programs may also write to a file system that counts UTF-8 bytes.
-    constexpr qsizetype longestSuffix = 19 + 22;
-    constexpr qsizetype nameLimit = 255;
-    constexpr qsizetype allowed = nameLimit - longestSuffix;
-    if (gameFileName.toUtf8().size() <= allowed)
-        return gameFileName;
-    // The start of the name stays readable; the digest keeps two long names
-    // that start alike apart.
-    const QString digest = QString::fromLatin1(
-        QCryptographicHash::hash(gameFileName.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
-    QString start = gameFileName;
-    while (!start.isEmpty() && start.toUtf8().size() > allowed - 1 - digest.size()) {
-        start.chop(1);
-        if (!start.isEmpty() && start.back().isHighSurrogate())
-            start.chop(1);
-    }
-    return start + u'~' + digest;
 }
 
 GameFilePipeline::OpenOutcome GameFilePipeline::open() {
@@ -252,11 +265,13 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         showError(text);
         return OpenOutcome::Refused;
     };
+    // Taken once the file is chosen: no other window waits on this one's dialog.
+    const WorkingFolder::Turn turn = m_folder.takeForOpen();
+    if (!turn.held())
+        return refuse(turn.problemInPolish() +
+                      QStringLiteral(" Nie można więc otworzyć pliku „%1”.").arg(chosen));
     const QString folder = workingFolder();
     const QFileInfo folderInfo(folder);
-    if (!folderInfo.isDir())
-        return refuse(QStringLiteral("Brak folderu roboczego „%1”, więc nie można otworzyć pliku „%2”.")
-                          .arg(QDir::toNativeSeparators(folder), chosen));
     const QFileInfo source(chosen);
     if (!source.isFile() || !source.isReadable())
         return refuse(
@@ -274,7 +289,10 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
             QStringLiteral("Plik „%1” leży w folderze roboczym programu Vestrel, który jest opróżniany "
                            "po każdym zapisie. Skopiuj go do innego folderu i otwórz go stamtąd.")
                 .arg(chosen));
-    const QString name = workingNameFor(dialog.TitleName());
+    const QString name = m_folder.claim(dialog.TitleName());
+    if (name.isEmpty())
+        return refuse(QStringLiteral("Nie można zapisać pliku „%1”, więc nie można otworzyć pliku „%2”.")
+                          .arg(m_folder.claimsFile(), chosen));
     const QString copyPath = folder + name;
     const QString resultPath = copyPath + QStringLiteral(".unzlib");
     // Renaming the file would not help when Vestrel's own folder is at fault.
@@ -292,7 +310,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
                 .arg(chosen));
 
     // A result left by an earlier run must never be loaded for this file.
-    for (const QString& path : workingFilesFrom(copyPath)) {
+    for (const QString& path : m_folder.filesOf(name)) {
         if (!removeIfPresent(path))
             return refuse(
                 QStringLiteral("Nie można usunąć pliku „%1” z folderu roboczego, więc nie można otworzyć "
@@ -304,12 +322,11 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     const storage::ReadResult original =
         storage::readFile(table_file::storagePath(chosen), compression::maxInputSize);
     if (!original.outcome.ok())
-        return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”: %2")
+        return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”.\n\nKomunikat systemu:\n%2")
                           .arg(chosen, readProblem(original.outcome, QStringLiteral("za mało pamięci"))));
-    m_workingNames.insert(name);
     if (const QString problem = writeFile(copyPath, original.bytes); !problem.isEmpty()) {
         removeIfPresent(copyPath);
-        return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”: %3")
+        return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”.\n\nKomunikat systemu:\n%3")
                           .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
     }
 
@@ -323,7 +340,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         const storage::ReadResult table =
             storage::readFile(table_file::storagePath(resultPath), compression::maxDecompressedSize);
         if (table.outcome.problem == storage::Problem::NoMemory) {
-            removeWorkingFilesOf(name);
+            m_folder.removeFilesOf(name);
             return refuse(QStringLiteral("Za mało pamięci, aby otworzyć plik „%1”.").arg(chosen));
         }
         if (!table.outcome.ok())
@@ -349,7 +366,8 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         // the file just chosen; the copy and any partial result go too.
         m_table.Clear();
         m_gameFile.clear();
-        removeWorkingFilesOf(name);
+        m_folder.removeFilesOf(name);
+        m_folder.release();
         m_platform.messages->show(m_owner, QStringLiteral("Wystąpił błąd\n\n") + problem, applicationTitle,
                                   MessageIcon::None);
         return OpenOutcome::Failed;
@@ -360,6 +378,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     // Judged by the stream code itself, so that Save writes the form the
     // tool read.
     m_form = compression::formOf(original.bytes).form;
+    m_folder.release();
     if (original.recovered)
         m_platform.messages->show(
             m_owner,
@@ -390,6 +409,12 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         showError(QStringLiteral("Error"));
         return SaveOutcome::Failed;
     }
+    std::optional<WorkingFolder::Turn> turn(m_folder.take());
+    if (!turn->held()) {
+        showError(QStringLiteral("Error\n\n") + turn->problem() +
+                  QStringLiteral("\n\n\"%1\" was not changed.").arg(m_gameFile));
+        return SaveOutcome::Failed;
+    }
     const std::optional<QByteArray> tableBytes = m_table.fileBytes();
     if (!tableBytes || !m_table.Zapisz(QString())) {
         showError(
@@ -415,8 +440,14 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
     // overwritten without the user's word.
     std::optional<storage::FileIdentity> expected = m_known;
     if (const std::optional<QString> change = changeOnDisk(expected)) {
+        // No other window waits for the folder while the question waits for
+        // the user; this window's files are its own meanwhile all the same.
+        turn.reset();
         if (!m_platform.messages->ask(m_owner, *change, applicationTitle))
             return SaveOutcome::Declined;
+        turn.emplace(m_folder.take());
+        if (!turn->held())
+            return fail(turn->problem());
     }
     if (!removeIfPresent(packed))
         return fail(QStringLiteral("\"%1\" in the working folder cannot be deleted.")
@@ -454,7 +485,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         storage::replaceFile(table_file::storagePath(m_gameFile), *whole, options);
     if (!replaced.outcome.ok() && replaced.outcome.after == storage::After::Unchanged)
         return fail(saveProblem(replaced.outcome));
-    deleteWorkingFiles();
+    m_folder.clean();
     if (!replaced.outcome.ok()) {
         if (replaced.outcome.after == storage::After::Replaced)
             noteSaved(replaced.written);
@@ -462,6 +493,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         return SaveOutcome::Failed;
     }
     noteSaved(replaced.written);
+    m_folder.release();
     m_platform.messages->show(m_owner, QStringLiteral("Save File"), applicationTitle, MessageIcon::None);
     return SaveOutcome::Saved;
 }
@@ -524,25 +556,12 @@ QString GameFilePipeline::saveProblem(const storage::Outcome& outcome) const {
 }
 
 void GameFilePipeline::Clear_Temp() {
-    if (m_busy)
+    if (m_busy) {
         m_clearTempWhenIdle = true;
-    else
-        deleteWorkingFiles();
-}
-
-void GameFilePipeline::removeWorkingFilesOf(const QString& workingName) const {
-    for (const QString& path : workingFilesFrom(workingFolder() + workingName))
-        removeIfPresent(path);
-}
-
-void GameFilePipeline::deleteWorkingFiles() const {
-    const QDir folder(workingFolder());
-    if (!folder.exists())
         return;
-    // Visible ordinary files, and the files of every game file opened in this
-    // run: other hidden files and sub-folders are not ours to delete.
-    for (const QString& name : folder.entryList(QDir::Files))
-        QFile::remove(folder.filePath(name));
-    for (const QString& name : m_workingNames)
-        removeWorkingFilesOf(name);
+    }
+    // Busy while it waits for another window's Open or Save to end.
+    BusyScope running(*this);
+    if (const WorkingFolder::Turn turn = m_folder.take(); turn.held())
+        m_folder.clean();
 }

@@ -39,7 +39,8 @@ public:
 };
 
 // How a program run ended, with what it wrote to its error output (its last
-// few kilobytes), so that a caller can show the program's own reason.
+// few kilobytes), so that a caller can show the program's own reason; for a
+// program that could not be started, the system's reason.
 struct ProcessOutcome {
     enum class End { Exited, NotStarted, Crashed };
     End end = End::NotStarted;

@@ -1,8 +1,16 @@
 #include "PipelineHarness.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cerrno>
+#include <vector>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <unistd.h>
+#endif
 
 using OpenOutcome = GameFilePipeline::OpenOutcome;
 using SaveOutcome = GameFilePipeline::SaveOutcome;
@@ -99,29 +107,121 @@ private slots:
         QCOMPARE(entriesBeside(path), QStringList{"unnamed_1964.bin"});
     }
 
-    // A failed decompression names its cause and leaves no copy behind.
+    // A failed decompression names its cause in Polish, with the tool's own
+    // line below it, and leaves no copy behind.
     void toolFailuresOnOpen_data() {
         QTest::addColumn<bool>("killed");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("killed") << true << "przerwany";
-        QTest::newRow("fails") << false << "zlibtool: the file is damaged";
+        QTest::addColumn<QString>("toolLine");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("killed") << true << ""
+                                << "przerwany";
+        QTest::newRow("unknown reason") << false << "zlibtool: the file is damaged"
+                                        << "nie rozpakował pliku.";
+        QTest::newRow("not zlib") << false << "zlibtool: /g/a.bin: not a valid zlib stream"
+                                  << "nie jest poprawnym strumieniem zlib";
+        QTest::newRow("sizes") << false
+                               << "zlibtool: /g/a.bin: the sizes in the header do not match the zlib stream"
+                               << "rozmiary zapisane w nagłówku";
+        QTest::newRow("disk full") << false
+                                   << "zlibtool: cannot write /g/a.bin.unzlib: No space left on device"
+                                   << "nie udało się zapisać rozpakowanej tabeli";
+        QTest::newRow("unreadable") << false << "zlibtool: cannot open /g/a.bin: Permission denied"
+                                    << "nie udało się odczytać kopii pliku";
+        QTest::newRow("the real tool") << false << ""
+                                       << "nie jest poprawnym strumieniem zlib";
     }
     void toolFailuresOnOpen() {
         QFETCH(bool, killed);
-        QFETCH(QString, expected);
+        QFETCH(QString, toolLine);
+        QFETCH(QString, cause);
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
+        if (!killed && toolLine.isEmpty()) {
+            path = h.tools.scratch() + "not_a_game.bin";
+            QVERIFY(BallFileBytes::writeFile(path, "no zlib stream in here"));
+        } else {
+            h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
+                // Leaves a partial result, as a tool stopped halfway might.
+                BallFileBytes::writeFile(arguments[0] + ".unzlib", "partial");
+                Q_UNUSED(program);
+                return killed ? crashed() : ProcessOutcome::exited(1, "some detail\n" + toolLine + "\n");
+            };
+        }
+        QCOMPARE(h.openPath(path), OpenOutcome::Failed);
+        const QString message = h.lastMessage();
+        const qsizetype causeAt = message.indexOf(cause);
+        QVERIFY2(message.startsWith("Wystąpił błąd") && causeAt > 0, qPrintable(message));
+        // The tool's own line, in full and after the Polish words.
+        if (!killed)
+            QVERIFY2(message.lastIndexOf(QRegularExpression("\nzlibtool: .+$")) > causeAt,
+                     qPrintable(message));
+        if (!toolLine.isEmpty())
+            QVERIFY2(message.endsWith("\n" + toolLine), qPrintable(message));
+        QCOMPARE(h.everyWorkingEntry(), QStringList());
+    }
+
+    // With the file descriptors all but used up, the tool cannot be started,
+    // and the message says why in the system's words.
+    void tooManyOpenFilesIsNamed() {
+#ifdef Q_OS_WIN
+        QSKIP("Windows has no small limit of open files");
+#else
         PipelineHarness h;
         QVERIFY(h.tools.isValid());
         const QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
-        h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
-            // Leaves a partial result, as a tool stopped halfway might.
-            BallFileBytes::writeFile(arguments[0] + ".unzlib", "partial");
-            Q_UNUSED(program);
-            return killed ? crashed() : ProcessOutcome::exited(1, expected + "\n");
-        };
-        QCOMPARE(h.openPath(path), OpenOutcome::Failed);
-        QVERIFY2(h.lastMessage().startsWith("Wystąpił błąd") && h.lastMessage().contains(expected),
-                 qPrintable(h.lastMessage()));
-        QCOMPARE(h.everyWorkingEntry(), QStringList());
+        const QByteArray original = BallFileBytes::readFile(path);
+        QCOMPARE(h.openPath(path), OpenOutcome::Loaded);
+        std::vector<int> taken;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken.push_back(fd);
+        for (int i = 0; i < 3 && !taken.empty(); ++i) {
+            ::close(taken.back());
+            taken.pop_back();
+        }
+        const SaveOutcome saved = h.pipeline.save();
+        for (const int fd : taken)
+            ::close(fd);
+        QCOMPARE(saved, SaveOutcome::Failed);
+        QVERIFY2(h.lastMessage().contains(qt_error_string(EMFILE)), qPrintable(h.lastMessage()));
+        QCOMPARE(BallFileBytes::readFile(path), original);
+#endif
+    }
+
+    // A file that does not fit in the memory left is refused with that
+    // reason, and the table already open stays.
+    void lackOfMemoryKeepsTheTable() {
+#if defined(Q_OS_WIN) || defined(__SANITIZE_ADDRESS__)
+        QSKIP("needs a POSIX address-space limit, which the sanitizers do not bear");
+#else
+        PipelineHarness h;
+        QVERIFY(h.tools.isValid());
+        const QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
+        QCOMPARE(h.openPath(path), OpenOutcome::Loaded);
+        QFile large(h.tools.scratch() + "large.bin");
+        QVERIFY(large.open(QIODevice::WriteOnly));
+        QVERIFY(large.resize(qint64(compression::maxInputSize) - (1 << 20))); // sparse: costs no disk
+        large.close();
+        QFile status("/proc/self/status");
+        QVERIFY(status.open(QIODevice::ReadOnly));
+        const QByteArray text = status.readAll();
+        const qsizetype at = text.indexOf("VmSize:");
+        QVERIFY(at >= 0);
+        const rlim_t used =
+            rlim_t(text.mid(at + 7, text.indexOf('\n', at) - at - 7).trimmed().split(' ')[0].toLongLong())
+            << 10;
+        rlimit previous{};
+        QCOMPARE(getrlimit(RLIMIT_AS, &previous), 0);
+        rlimit limited = previous;
+        limited.rlim_cur = used + (40 << 20);
+        QCOMPARE(setrlimit(RLIMIT_AS, &limited), 0);
+        const OpenOutcome outcome = h.openPath(large.fileName());
+        setrlimit(RLIMIT_AS, &previous);
+        QCOMPARE(outcome, OpenOutcome::Refused);
+        QVERIFY2(h.lastMessage().contains("pamięci"), qPrintable(h.lastMessage()));
+        QCOMPARE(h.table.Count(), 5);
+        QCOMPARE(h.pipeline.Game_File(), path);
+#endif
     }
 
     // Nothing larger than any game file can be is copied or read.
@@ -158,8 +258,8 @@ private slots:
             QCOMPARE(qtBytes(table.data), ballFileBytes(expected));
             QCOMPARE(h.everyWorkingEntry(), QStringList());
         }
-        QCOMPARE(GameFilePipeline::workingNameFor("unnamed_1964.bin"), QString("unnamed_1964.bin"));
-        QVERIFY(GameFilePipeline::workingNameFor(longest) != GameFilePipeline::workingNameFor(longest + "x"));
+        QCOMPARE(WorkingFolder::nameFor("unnamed_1964.bin"), QString("unnamed_1964.bin"));
+        QVERIFY(WorkingFolder::nameFor(longest) != WorkingFolder::nameFor(longest + "x"));
     }
 };
 

@@ -3,6 +3,8 @@
 #include "pipeline/compression/ZlibStream.h"
 #include "pipeline/storage/FileStore.h"
 
+#include <new>
+
 namespace zlibtool {
 
 namespace fs = std::filesystem;
@@ -39,6 +41,8 @@ std::string inputProblem(const storage::Outcome& outcome) {
     }
 }
 
+int runCommand(const std::vector<std::string>& args, std::ostream& err, storage::FileCalls* calls);
+
 } // namespace
 
 std::optional<Command> parseArguments(const std::vector<std::string>& args) {
@@ -56,6 +60,18 @@ fs::path resultPath(const Command& command) {
 }
 
 int run(const std::vector<std::string>& args, std::ostream& err, storage::FileCalls* calls) {
+    try {
+        return runCommand(args, err, calls);
+    } catch (const std::bad_alloc&) {
+        // Nothing is in place before the last step, which does not allocate.
+        err << "zlibtool: not enough memory\n";
+        return exitFailure;
+    }
+}
+
+namespace {
+
+int runCommand(const std::vector<std::string>& args, std::ostream& err, storage::FileCalls* calls) {
     const std::optional<Command> command = parseArguments(args);
     if (!command) {
         err << usage << '\n';
@@ -103,5 +119,7 @@ int run(const std::vector<std::string>& args, std::ostream& err, storage::FileCa
         return fail(input + ": " + std::string(compression::describe(streamError)));
     return fail("cannot write " + storage::utf8Of(target) + ": " + written.outcome.describe(false));
 }
+
+} // namespace
 
 } // namespace zlibtool
