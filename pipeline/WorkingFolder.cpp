@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -54,6 +55,21 @@ std::unique_ptr<QLockFile> lockFile(const QString& path) {
     auto lock = std::make_unique<QLockFile>(path);
     lock->setStaleLockTime(0);
     return lock;
+}
+
+// Takes a lock that is free. A lock file of this machine whose holder cannot
+// be told (one killed between making the file and writing its name in it, or
+// a crash that cut the file short) would otherwise hold for ever: it goes,
+// but only where no live process holds it, as its maker does from the start.
+bool tryLockNow(QLockFile& lock) {
+    if (lock.tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host, program;
+    if (lock.error() != QLockFile::LockFailedError ||
+        (lock.getLockInfo(&pid, &host, &program) && !host.isEmpty() && host != QSysInfo::machineHostName()))
+        return false;
+    return lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 bool removeIfPresent(const QString& path) {
@@ -199,7 +215,7 @@ WorkingFolder::Turn WorkingFolder::takeIn(bool mayFallBack) {
 
     auto turn = lockFile(m_folder + turnFileName);
     const QDeadlineTimer deadline(m_waitLimit);
-    while (!turn->tryLock(0)) {
+    while (!tryLockNow(*turn)) {
         if (turn->error() != QLockFile::LockFailedError) {
             const Reason reason = !QFileInfo(m_folder).isDir()                  ? Reason::Missing
                                   : turn->error() == QLockFile::PermissionError ? Reason::NotWritable
@@ -266,7 +282,7 @@ QSet<QString> WorkingFolder::namesOfOtherWindows() {
     for (const QString& id : std::as_const(ids)) {
         const QString claims = path() + windowPrefix + id + claimsSuffix;
         auto lock = lockFile(path() + windowPrefix + id + lockSuffix);
-        if (lock->tryLock(0)) {
+        if (tryLockNow(*lock)) {
             // That window has ended without cleaning: its files are nobody's.
             for (const QString& name : readClaims(claims))
                 removeFilesOf(name);

@@ -158,7 +158,7 @@ void GameFilePipelineTest::failedOpenEmptiesTable_data() {
     QTest::newRow("exits non-zero after a good result") << BadTool::ExitsNonZeroAfterWriting;
     QTest::newRow("writes an invalid ball file") << BadTool::WritesGarbage;
     QTest::newRow("writes nothing over a stale result") << BadTool::WritesNothing;
-    // As another window sharing the working folder does, saving its table.
+    // As a program that does not take turns in the working folder may.
     QTest::newRow("another table in the working copy") << BadTool::WritesAnotherTable;
     QTest::newRow("tool missing") << BadTool::Missing;
 }
