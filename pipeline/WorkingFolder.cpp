@@ -270,13 +270,11 @@ void WorkingFolder::removeFilesOf(const QString& name) const {
 QSet<QString> WorkingFolder::namesOfOtherWindows() {
     const QDir folder(path());
     QSet<QString> ids;
+    // The lock, the list, and a new list that a window killed while writing
+    // it left under a name of its own (ids hold no dot).
     for (const QString& file :
-         folder.entryList({windowPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
-        for (const QString& suffix : {lockSuffix, claimsSuffix}) {
-            if (file.endsWith(suffix))
-                ids.insert(file.mid(windowPrefix.size(), file.size() - windowPrefix.size() - suffix.size()));
-        }
-    }
+         folder.entryList({windowPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System))
+        ids.insert(file.mid(windowPrefix.size()).section(u'.', 0, 0));
     ids.remove(m_id);
     QSet<QString> names;
     for (const QString& id : std::as_const(ids)) {
@@ -287,6 +285,10 @@ QSet<QString> WorkingFolder::namesOfOtherWindows() {
             for (const QString& name : readClaims(claims))
                 removeFilesOf(name);
             QFile::remove(claims);
+            for (const QString& unfinished :
+                 folder.entryList({windowPrefix + id + claimsSuffix + QStringLiteral(".*")},
+                                  QDir::Files | QDir::Hidden | QDir::System))
+                QFile::remove(folder.filePath(unfinished));
             lock->unlock();
         } else {
             for (const QString& name : readClaims(claims))

@@ -122,6 +122,9 @@ private slots:
         QCOMPARE(ended->open(game), OpenOutcome::Loaded);
         ended.reset();
         QVERIFY(QFile::exists(tools.workingFolder() + ".hidden.bin.unzlib"));
+        // And one killed while it wrote its list anew.
+        QVERIFY(BallFileBytes::writeFile(
+            tools.workingFolder() + ".vestrel-window-0123456789abcdef.names.Xy12Zq", "[\"unnamed_"));
 
         // Its name is free again, and its files and list go with the next clean.
         Window next(tools.appPath());
