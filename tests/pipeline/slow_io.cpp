@@ -2,9 +2,13 @@
 // their saves are slow enough to meet and to be killed halfway, without any
 // hook in the programs themselves. Linux only.
 //
-//   VESTREL_SLOW_IO_US=N   a write to a regular file writes its first half,
-//                          waits up to N microseconds, then writes the rest;
-//                          every fsync and fdatasync waits as long first
+//   VESTREL_SLOW_IO_US=N   a write to a regular file waits up to N
+//                          microseconds; one of more than a page writes
+//                          about half its pages first, since a kill can cut
+//                          a write short between pages (never inside one,
+//                          so a small file such as a lock file is written
+//                          whole); every fsync and fdatasync waits as long
+//                          first
 //   VESTREL_SLOW_LOOK_US=N looking for an undo copy (".vestrel-undo-") and
 //                          finding none waits up to N microseconds after
 //   VESTREL_NO_UNNAMED=1   opening an unnamed file (O_TMPFILE) fails as on a
@@ -27,6 +31,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdarg>
@@ -121,14 +126,19 @@ void meetTheOthers() {
         ::nanosleep(&step, nullptr);
 }
 
-// Both halves through the real call; a short first half is returned as it is.
+// Both parts through the real call; a short first part is returned as it is.
 template <typename Write> ssize_t inTwoHalves(int fd, std::size_t count, Write write) {
     if (!regularFile(fd))
         return write(0, count);
     meetTheOthers();
-    if (count < 2 || slowestMicroseconds() <= 0)
+    constexpr std::size_t page = 4096;
+    if (slowestMicroseconds() <= 0)
         return write(0, count);
-    const std::size_t half = count / 2;
+    if (count <= page) {
+        waitAWhile();
+        return write(0, count);
+    }
+    const std::size_t half = std::max(page, count / 2 / page * page);
     const ssize_t first = write(0, half);
     if (first != ssize_t(half))
         return first;
