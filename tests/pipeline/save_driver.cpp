@@ -6,9 +6,10 @@
 //
 //   save_driver make <game file> <balls> <zlibtool>   writes a game file of varied balls
 //   save_driver save <application folder> <game file> opens, changes, saves
-//   save_driver edit <application folder> <game file> <position> <name> yes|no
-//       opens, names the ball at <position> (1 for the first) <name> and
-//       saves, answering the question about a file changed elsewhere as told
+//   save_driver edit <application folder> <game file> <position> <name> yes|no [ms]
+//       opens, names the ball at <position> (1 for the first) <name> and,
+//       after ms milliseconds as a user would take, saves, answering the
+//       question about a file changed elsewhere as told
 //   save_driver open <application folder> <game file> opens only
 //
 // Each step line is "<step> <steady clock in ns>", written straight to the
@@ -24,9 +25,11 @@
 
 #include <QCoreApplication>
 #include <QProcess>
+#include <QThread>
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -96,7 +99,7 @@ int make(const QString& gameFile, int balls, const QString& tool) {
 enum class Edit { None, KillTest, Name };
 
 int openAndSave(const QString& appPath, const QString& gameFile, Edit edit, int position = 0,
-                const QString& name = {}, bool answer = false) {
+                const QString& name = {}, bool answer = false, int thinkMs = 0) {
     AnsweringDialog dialog(gameFile);
     StepRunner runner;
     PrintedMessages messages(answer);
@@ -116,6 +119,7 @@ int openAndSave(const QString& appPath, const QString& gameFile, Edit edit, int 
         if (index < 0 || index >= table.Count())
             return 2;
         table.Zmien_Dane(index, table.Get_ID(index), name, table.Get_Mode(index), table.Get_Mode2(index));
+        QThread::msleep(unsigned(std::max(0, thinkMs)));
     }
     step("saving");
     const GameFilePipeline::SaveOutcome outcome = pipeline.save();
@@ -139,14 +143,15 @@ int main(int argc, char** argv) {
         return make(args[2], args[3].toInt(), args[4]);
     if (args.size() == 4 && args[1] == QStringLiteral("save"))
         return openAndSave(args[2], args[3], Edit::KillTest);
-    if (args.size() == 7 && args[1] == QStringLiteral("edit"))
+    if ((args.size() == 7 || args.size() == 8) && args[1] == QStringLiteral("edit"))
         return openAndSave(args[2], args[3], Edit::Name, args[4].toInt(), args[5],
-                           args[6] == QStringLiteral("yes"));
+                           args[6] == QStringLiteral("yes"), args.value(7).toInt());
     if (args.size() == 4 && args[1] == QStringLiteral("open"))
         return openAndSave(args[2], args[3], Edit::None);
-    std::fprintf(stderr, "usage: save_driver make <game file> <balls> <zlibtool>\n"
-                         "       save_driver save <application folder> <game file>\n"
-                         "       save_driver edit <application folder> <game file> <position> <name> yes|no\n"
-                         "       save_driver open <application folder> <game file>\n");
+    std::fprintf(stderr,
+                 "usage: save_driver make <game file> <balls> <zlibtool>\n"
+                 "       save_driver save <application folder> <game file>\n"
+                 "       save_driver edit <application folder> <game file> <position> <name> yes|no [ms]\n"
+                 "       save_driver open <application folder> <game file>\n");
     return 2;
 }

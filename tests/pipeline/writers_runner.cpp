@@ -288,23 +288,25 @@ struct Setup {
     std::string driver, table, tool, shim;
 };
 
-// One writer of a round: the window, saving a renamed ball, or a
-// vestrel-table command.
+// One writer of a round: the window, saving a renamed ball some
+// milliseconds after it opened the file, or a vestrel-table command.
 struct Writer {
     std::string name;
     bool window = false;
-    std::function<std::vector<std::string>(const Setup&, const fs::path& game, bool answerYes)> argv;
+    std::function<std::vector<std::string>(const Setup&, const fs::path& game, bool answerYes, int thinkMs)>
+        argv;
 };
 
 Writer window(const char* name, const char* position, const char* ballName) {
-    return {name, true, [=](const Setup& s, const fs::path& game, bool yes) {
-                return std::vector<std::string>{s.driver, "edit",   s.app.string() + "/", game.string(),
-                                                position, ballName, yes ? "yes" : "no"};
+    return {name, true, [=](const Setup& s, const fs::path& game, bool yes, int thinkMs) {
+                return std::vector<std::string>{
+                    s.driver, "edit",   s.app.string() + "/", game.string(),
+                    position, ballName, yes ? "yes" : "no",   std::to_string(thinkMs)};
             }};
 }
 
 Writer tableRun(const char* name, std::vector<std::string> arguments) {
-    return {name, false, [=](const Setup& s, const fs::path& game, bool) {
+    return {name, false, [=](const Setup& s, const fs::path& game, bool, int) {
                 std::vector<std::string> argv{s.table, arguments[0], game.string()};
                 for (std::size_t i = 1; i < arguments.size(); ++i)
                     argv.push_back(arguments[i].starts_with("@") ? (s.work / arguments[i].substr(1)).string()
@@ -385,7 +387,7 @@ public:
         const fs::path game = m_setup.calibration / gameName;
         if (!restore(game, input))
             return std::nullopt;
-        const auto ended = runAlone(writer.argv(m_setup, game, false), {"LC_ALL=C"});
+        const auto ended = runAlone(writer.argv(m_setup, game, false, 0), {"LC_ALL=C"});
         if (!ended || ended->exitCode != 0) {
             std::fprintf(stderr, "writers_runner: %s alone failed: %s\n", writer.name.c_str(),
                          ended ? ended->err.c_str() : "did not run");
@@ -512,6 +514,9 @@ public:
         const std::array<bool, 2> yes{a.window && unit(m_random) < 0.35, b.window && unit(m_random) < 0.35};
         const double shorter = std::min(m_expect.duration(a.name), m_expect.duration(b.name));
         const double gap = (unit(m_random) * 2 - 1) * 0.6 * shorter;
+        // A window's user takes a moment between Open and Save, in which the
+        // other may save.
+        const int think = unit(m_random) < 0.5 ? int(unit(m_random) * 0.5 * shorter) : 0;
         // Half of the kills strike the end of a run, where the file is
         // replaced. In place, half strike the write itself, from the moment
         // its undo copy appears, and both writers: the other would undo the
@@ -536,9 +541,9 @@ public:
                                              "VESTREL_SLOW_IO_US=" + std::to_string(slowestWait)};
         if (noUnnamed)
             environment.push_back("VESTREL_NO_UNNAMED=1");
-        const auto ended =
-            runTogether({a.argv(m_setup, m_setup.game, yes[0]), b.argv(m_setup, m_setup.game, yes[1])},
-                        {environment, environment}, {std::max(0.0, -gap), std::max(0.0, gap)}, kill);
+        const auto ended = runTogether(
+            {a.argv(m_setup, m_setup.game, yes[0], think), b.argv(m_setup, m_setup.game, yes[1], think)},
+            {environment, environment}, {std::max(0.0, -gap), std::max(0.0, gap)}, kill);
         ++tally.rounds;
         tally.inPlace += hardLink;
         tally.namedTemporaries += noUnnamed;
@@ -558,7 +563,8 @@ public:
             (kill.sign ? ", both killed " + std::to_string(int(kill.at)) + " ms after the undo copy appeared"
              : victim >= 0 ? ", kill at " + std::to_string(int(kill.at)) + " ms"
                            : "") +
-            ", gap " + std::to_string(int(gap)) + " ms";
+            ", gap " + std::to_string(int(gap)) + " ms" +
+            (think > 0 ? ", a window thinks " + std::to_string(think) + " ms" : "");
         for (int i = 0; i < 2; ++i)
             if (!r[i].problem.empty())
                 ++tally.problems[(i == 0 ? a.name : b.name) + " " + r[i].problem];
@@ -648,7 +654,7 @@ public:
             };
             const bool setSlower = i % 4 < 2;
             const auto ended = runTogether(
-                {set.argv(m_setup, m_setup.game, false), import.argv(m_setup, m_setup.game, false)},
+                {set.argv(m_setup, m_setup.game, false, 0), import.argv(m_setup, m_setup.game, false, 0)},
                 {environment(setSlower), environment(!setSlower)}, {0, 0});
             m_context = "overlap round " + std::to_string(i) + (i % 2 ? ", in place" : "");
             if (!ended)
@@ -712,7 +718,7 @@ public:
                 return fault("reading", "the game file could not be restored");
             fs::create_hard_link(m_setup.game, second);
             const auto ended = runTogether(
-                {set.argv(m_setup, m_setup.game, false), {m_setup.table, "list", m_setup.game.string()}},
+                {set.argv(m_setup, m_setup.game, false, 0), {m_setup.table, "list", m_setup.game.string()}},
                 {writer, reader}, {0, -1}, {}, [this] { return besideGame(m_setup).temporaries > 0; });
             if (!ended)
                 return fault("reading", "a program hung or could not be started");
@@ -751,7 +757,7 @@ public:
                 if (!leaveATemporaryFile())
                     return fault("settle", "no killed writer left a temporary file to be removed");
                 removed += besideGame(m_setup).temporaries;
-                const auto ended = runAlone(writer.argv(m_setup, m_setup.game, true), {"LC_ALL=C"});
+                const auto ended = runAlone(writer.argv(m_setup, m_setup.game, true, 0), {"LC_ALL=C"});
                 if (!ended || ended->exitCode != 0)
                     return fault("settle", "it failed: " + (ended ? ended->err : ""));
                 const Beside beside = besideGame(m_setup);
@@ -783,7 +789,7 @@ public:
                                                    "VESTREL_SLOW_IO_US=" + std::to_string(slowestWait),
                                                    "VESTREL_NO_UNNAMED=1"};
         for (int attempt = 0; attempt < 20 && besideGame(m_setup).temporaries == 0; ++attempt)
-            runTogether({set.argv(m_setup, m_setup.game, false)}, {environment}, {0},
+            runTogether({set.argv(m_setup, m_setup.game, false, 0)}, {environment}, {0},
                         {0, unit(m_random) * 5, [this] { return besideGame(m_setup).temporaries > 0; }});
         return besideGame(m_setup).temporaries > 0;
     }
