@@ -49,6 +49,10 @@ std::optional<std::int32_t> dataSizeFor(qint64 count);
 
 // Reads one ball file from the device's current position.
 ReadResult read(QIODevice& in);
+// The same for a whole file's bytes held in memory; bytes after the records
+// are ignored, as they are by the other. Takes the bytes over, so that no
+// copy of a large table is made.
+ReadResult read(QByteArray bytes);
 
 // Access to one record in file form.
 std::int16_t field(const char* record, Field which);
