@@ -4,6 +4,7 @@
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 
+#include <QBuffer>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
@@ -72,19 +73,40 @@ bool Baza::Wczytaj(const QString& Str_Path) {
         m_path = Str_Path;
     if (!File_Exists(m_path))
         return false;
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        Clear();
+        m_loaded = true;
+        return false;
+    }
+    return take(BallFile::read(file));
+}
+
+bool Baza::Wczytaj(const QString& Str_Path, const QByteArray& bytes) {
+    m_path = Str_Path;
+    QBuffer buffer;
+    buffer.setData(bytes);
+    buffer.open(QIODevice::ReadOnly);
+    return take(BallFile::read(buffer));
+}
+
+bool Baza::take(BallFile::ReadResult result) {
+    // Only now is the old table given up: a load that runs out of memory
+    // throws before this and leaves it as it was. A failed load keeps
+    // nothing, so a partial table can never be saved over the user's file.
     Clear();
     m_loaded = true;
-
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        return false;
-    BallFile::ReadResult result = BallFile::read(file);
-    // A failed load keeps nothing, so a partial table can never be saved
-    // over the user's file.
     if (result.error != BallFile::ReadError::None)
         return false;
     m_records = std::move(result.records);
     return true;
+}
+
+std::optional<QByteArray> Baza::fileBytes() const {
+    const std::optional<std::int32_t> dataSize = BallFile::dataSizeFor(Count());
+    if (!m_loaded || Count() == 0 || !dataSize)
+        return std::nullopt;
+    return BallFile::header(*dataSize) + m_records;
 }
 
 bool Baza::Zapisz(const QString& Str_Path) {

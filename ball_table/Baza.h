@@ -6,6 +6,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
+
+namespace BallFile {
+struct ReadResult;
+}
 
 // One ball of the game's ball table.
 struct Ball {
@@ -40,7 +45,11 @@ public:
     std::int16_t Get_Pole(std::int32_t Index) const;
 
     bool Wczytaj(const QString& Str_Path);
+    // The same for the bytes of the file at Str_Path, already read.
+    bool Wczytaj(const QString& Str_Path, const QByteArray& bytes);
     bool Zapisz(const QString& Str_Path);
+    // The bytes Zapisz writes; nullopt when it would fail for lack of a table.
+    std::optional<QByteArray> fileBytes() const;
     // Why the last Zapisz returned false, in the system's words where it has
     // them ("No space left on device"); empty after a successful one.
     QString saveError() const { return m_saveError; }
@@ -55,6 +64,7 @@ public:
 
 private:
     std::int32_t Clamp_Index(std::int32_t Index) const;
+    bool take(BallFile::ReadResult result);
     std::int16_t fieldOf(std::int32_t Index, int field) const;
 
     // The records in their file form (72 bytes each), so that a load is

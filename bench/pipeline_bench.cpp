@@ -64,6 +64,10 @@ public:
         m_stamps.messageShown = Clock::now();
         lastText = text;
     }
+    bool ask(QWidget*, const QString& text, const QString&) override {
+        lastText = text;
+        return false;
+    }
     QString lastText;
 
 private:

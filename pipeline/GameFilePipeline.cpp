@@ -4,7 +4,8 @@
 #include "pipeline/Scn_Common_Dialog.h"
 #include "pipeline/Scn_Process.h"
 #include "pipeline/compression/ZlibStream.h"
-#include "platform/DurableFile.h"
+#include "pipeline/storage/FileStore.h"
+#include "pipeline/table_file/StoragePath.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <new>
 #include <span>
 #include <utility>
 
@@ -51,41 +53,34 @@ bool removeIfPresent(const QString& path) {
     return QFile::remove(path);
 }
 
-struct FileRead {
-    QByteArray bytes;
-    QString problem; // empty when the whole file was read
-};
-
-// Reads a whole file of at most limit bytes (it may grow after it was looked
-// at); tooLarge is the problem reported for a longer one.
-FileRead readFile(const QString& path, std::size_t limit, const QString& tooLarge) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {{}, file.errorString()};
-    if (file.size() > qint64(limit))
-        return {{}, tooLarge};
-    FileRead read{file.readAll(), {}};
-    if (read.bytes.size() > qint64(limit))
-        return {{}, tooLarge};
-    if (file.error() != QFileDevice::NoError || read.bytes.size() != file.size())
-        read.problem = file.errorString();
-    return read;
+std::span<const unsigned char> bytesOf(const QByteArray& bytes) {
+    return {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())};
 }
 
-FileRead readFile(const QString& path, std::size_t limit) {
-    return readFile(path, limit, QStringLiteral("it is larger than %1 bytes").arg(limit));
-}
-
-// Writes a scratch file of the working folder; returns what went wrong, or
-// an empty text.
-QString writeFile(const QString& path, const QByteArray& bytes) {
+// Writes a scratch file of the working folder, which needs no sync: the
+// next Open makes it again. Returns what went wrong, or an empty text.
+QString writeFile(const QString& path, std::span<const unsigned char> bytes) {
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return file.errorString();
-    if (file.write(bytes) != bytes.size() || !file.flush())
+    if (file.write(reinterpret_cast<const char*>(bytes.data()), qint64(bytes.size())) !=
+            qint64(bytes.size()) ||
+        !file.flush())
         return file.errorString();
     file.close();
     return file.error() == QFileDevice::NoError ? QString() : file.errorString();
+}
+
+// Why a file could not be read: the system's own words where it has them.
+QString readProblem(const storage::Outcome& outcome, const QString& outOfMemory) {
+    switch (outcome.problem) {
+    case storage::Problem::NoMemory:
+        return outOfMemory;
+    case storage::Problem::System:
+        return QString::fromStdString(outcome.reason());
+    default:
+        return table_file::describe(outcome);
+    }
 }
 
 // The end of a message about the tool's exit code: its own reason, the last
@@ -101,7 +96,8 @@ QString withToolReason(const ProcessOutcome& outcome) {
 QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* gerund, const QString& path) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("zlibtool could not be started to %1 \"%2\".").arg(QLatin1String(verb), path);
+        return QStringLiteral("zlibtool could not be started to %1 \"%2\"").arg(QLatin1String(verb), path) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("zlibtool was killed or crashed while %1 \"%2\".")
             .arg(QLatin1String(gerund), path);
@@ -117,7 +113,8 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
 QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
-        return QStringLiteral("Nie udało się uruchomić programu „%1”.").arg(QDir::toNativeSeparators(tool));
+        return QStringLiteral("Nie udało się uruchomić programu „%1”").arg(QDir::toNativeSeparators(tool)) +
+               withToolReason(outcome);
     case ProcessOutcome::End::Crashed:
         return QStringLiteral("Program zlibtool został przerwany (zakończony siłą albo uległ awarii), zanim "
                               "rozpakował plik.");
@@ -192,11 +189,6 @@ QString GameFilePipeline::compressCommandLine() const {
     return quoted(toolPath()) + u' ' + quoted(m_table.Path());
 }
 
-QString GameFilePipeline::verifyCommandLine() const {
-    return quoted(toolPath()) + u' ' + quoted(m_table.Path() + QStringLiteral(".zlib")) +
-           QStringLiteral(" -d");
-}
-
 void GameFilePipeline::showError(const QString& text) const {
     m_platform.messages->show(m_owner, text, applicationTitle, MessageIcon::Critical);
 }
@@ -233,6 +225,16 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
     if (m_busy)
         return OpenOutcome::Busy;
     BusyScope running(*this);
+    try {
+        return openFile();
+    } catch (const std::bad_alloc&) {
+        // Thrown before the table took anything in: it stays as it was.
+        showError(QStringLiteral("Za mało pamięci, aby otworzyć wybrany plik."));
+        return OpenOutcome::Refused;
+    }
+}
+
+GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
 
     Scn_Common_Dialog dialog(*m_platform.fileDialog);
     const QString chosen =
@@ -299,26 +301,42 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
                                "pliku „%2”.")
                     .arg(QDir::toNativeSeparators(path), chosen));
     }
-    // Read once: the copy is written from these bytes, and they tell the
-    // form Save writes back.
-    const FileRead original =
-        readFile(chosen, compression::maxInputSize, QStringLiteral("plik jest za duży"));
+    // Read once: the copy is written from these bytes, they tell the form
+    // Save writes back, and Save checks the file against what they were.
+    const storage::ReadResult original =
+        storage::readFile(table_file::storagePath(chosen), compression::maxInputSize);
+    if (!original.outcome.ok())
+        return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”: %2")
+                          .arg(chosen, readProblem(original.outcome, QStringLiteral("za mało pamięci"))));
     m_workingNames.insert(name);
-    QString copyProblem = original.problem;
-    if (copyProblem.isEmpty())
-        copyProblem = writeFile(copyPath, original.bytes);
-    if (!copyProblem.isEmpty()) {
+    if (const QString problem = writeFile(copyPath, original.bytes); !problem.isEmpty()) {
         removeIfPresent(copyPath);
         return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”: %3")
-                          .arg(chosen, QDir::toNativeSeparators(copyPath), copyProblem));
+                          .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
     }
 
     const ProcessOutcome run = runTool(decompressCommandLine(name));
     QString problem;
-    if (run.code() != 0)
+    if (run.code() != 0) {
         problem = runProblemInPolish(run, toolPath());
-    else if (!m_table.Wczytaj(resultPath))
-        problem = QStringLiteral("Plik nie zawiera poprawnej tabeli piłek.");
+    } else {
+        // A working copy that cannot be read is a fault of the storage, not
+        // of the game file, and is named as such.
+        const storage::ReadResult table =
+            storage::readFile(table_file::storagePath(resultPath), compression::maxDecompressedSize);
+        if (table.outcome.problem == storage::Problem::NoMemory) {
+            removeWorkingFilesOf(name);
+            return refuse(QStringLiteral("Za mało pamięci, aby otworzyć plik „%1”.").arg(chosen));
+        }
+        if (!table.outcome.ok())
+            problem = QStringLiteral("Nie udało się odczytać pliku roboczego „%1”: %2")
+                          .arg(QDir::toNativeSeparators(resultPath),
+                               readProblem(table.outcome, QStringLiteral("za mało pamięci")));
+        else if (!m_table.Wczytaj(resultPath,
+                                  QByteArray::fromRawData(reinterpret_cast<const char*>(table.bytes.data()),
+                                                          qsizetype(table.bytes.size()))))
+            problem = QStringLiteral("Plik nie zawiera poprawnej tabeli piłek.");
+    }
     if (!problem.isEmpty()) {
         // Neither a partial table nor the previous file's may be saved over
         // the file just chosen; the copy and any partial result go too.
@@ -330,12 +348,18 @@ GameFilePipeline::OpenOutcome GameFilePipeline::open() {
         return OpenOutcome::Failed;
     }
     m_gameFile = chosen;
-    // Judged by the tool's own code, so that Save writes the form the tool
-    // read. A file that code does not read (another tool put in zlibtool's
-    // place) is saved as that tool writes it.
-    m_form = compression::formOf(std::span(reinterpret_cast<const unsigned char*>(original.bytes.constData()),
-                                           std::size_t(original.bytes.size())))
-                 .form;
+    m_known = original.identity;
+    m_knownFrom = Known::Opened;
+    // Judged by the stream code itself, so that Save writes the form the
+    // tool read.
+    m_form = compression::formOf(original.bytes).form;
+    if (original.recovered)
+        m_platform.messages->show(
+            m_owner,
+            QStringLiteral("Poprzedni zapis pliku „%1” został przerwany. Przywrócono zawartość, którą plik "
+                           "miał przed tym zapisem.")
+                .arg(chosen),
+            applicationTitle, MessageIcon::Information);
     return OpenOutcome::Loaded;
 }
 
@@ -343,12 +367,24 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     if (m_busy)
         return SaveOutcome::Busy;
     BusyScope running(*this);
+    try {
+        return saveTable();
+    } catch (const std::bad_alloc&) {
+        // The table and the game file are as they were.
+        showError(
+            QStringLiteral("Error\n\nThere is not enough memory to save \"%1\".\n\n\"%1\" was not changed.")
+                .arg(m_gameFile));
+        return SaveOutcome::Failed;
+    }
+}
 
+GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
     if (m_gameFile.isEmpty()) {
         showError(QStringLiteral("Error"));
         return SaveOutcome::Failed;
     }
-    if (!m_table.Zapisz(QString())) {
+    const std::optional<QByteArray> tableBytes = m_table.fileBytes();
+    if (!tableBytes || !m_table.Zapisz(QString())) {
         showError(
             QStringLiteral("Error\n\nThe table could not be written to \"%1\": %2\n\n\"%3\" was not changed.")
                 .arg(QDir::toNativeSeparators(m_table.Path()), m_table.saveError(), m_gameFile));
@@ -357,10 +393,8 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
 
     const QString written = m_table.Path();
     const QString packed = written + QStringLiteral(".zlib");
-    const QString unpackedAgain = packed + QStringLiteral(".unzlib");
     const auto fail = [&](const QString& what) {
         removeIfPresent(packed);
-        removeIfPresent(unpackedAgain);
         showError(what + QStringLiteral("\n\n\"%1\" was not changed.").arg(m_gameFile));
         return SaveOutcome::Failed;
     };
@@ -370,72 +404,116 @@ GameFilePipeline::SaveOutcome GameFilePipeline::save() {
     const QFileInfo target(m_gameFile);
     if (target.exists() && (!target.isWritable() || !target.permission(QFile::WriteOwner)))
         return fail(QStringLiteral("\"%1\" is read-only.").arg(m_gameFile));
-    for (const QString& stale : {packed, unpackedAgain}) {
-        if (!removeIfPresent(stale))
-            return fail(QStringLiteral("\"%1\" in the working folder cannot be deleted.")
-                            .arg(QDir::toNativeSeparators(stale)));
+    // A change made elsewhere since Open or the last Save is never
+    // overwritten without the user's word.
+    std::optional<storage::FileIdentity> expected = m_known;
+    if (const std::optional<QString> change = changeOnDisk(expected)) {
+        if (!m_platform.messages->ask(m_owner, *change, applicationTitle))
+            return SaveOutcome::Declined;
     }
-    if (!carriesExactly(compressCommandLine(), {toolPath(), written}) ||
-        !carriesExactly(verifyCommandLine(), {toolPath(), packed, QStringLiteral("-d")}))
+    if (!removeIfPresent(packed))
+        return fail(QStringLiteral("\"%1\" in the working folder cannot be deleted.")
+                        .arg(QDir::toNativeSeparators(packed)));
+    if (!carriesExactly(compressCommandLine(), {toolPath(), written}))
         return fail(QStringLiteral("The path \"%1\" cannot be handed to zlibtool.").arg(written));
 
     const ProcessOutcome compressing = runTool(compressCommandLine());
     if (compressing.code() != 0)
         return fail(runFailure(compressing, "compress", "compressing", written));
-    const FileRead stream = readFile(packed, compression::maxInputSize);
-    if (!stream.problem.isEmpty())
+    const storage::ReadResult stream =
+        storage::readFile(table_file::storagePath(packed), compression::maxInputSize);
+    if (!stream.outcome.ok())
         return fail(QStringLiteral("zlibtool's compressed file \"%1\" could not be read: %2")
-                        .arg(packed, stream.problem));
-    const FileRead table = readFile(written, compression::maxDecompressedSize);
-    if (!table.problem.isEmpty())
-        return fail(QStringLiteral("\"%1\" could not be read back: %2").arg(written, table.problem));
+                        .arg(packed, readProblem(stream.outcome, QStringLiteral("not enough memory"))));
 
     // The tool always writes a bare stream (its command lines cannot say
     // otherwise), and only the pipeline knows which game file the save goes
     // to and in which form it was read: a container keeps its signature and
     // gets both sizes for the new stream.
     const std::optional<compression::Bytes> whole =
-        compression::inForm(m_form,
-                            std::span(reinterpret_cast<const unsigned char*>(stream.bytes.constData()),
-                                      std::size_t(stream.bytes.size())),
-                            std::uint64_t(table.bytes.size()));
+        compression::inForm(m_form, stream.bytes, std::uint64_t(tableBytes->size()));
     if (!whole)
         return fail(QStringLiteral("The table is too large for the header of \"%1\".").arg(m_gameFile));
-    const QByteArray bytes(reinterpret_cast<const char*>(whole->data()), qsizetype(whole->size()));
-    // The check run reads exactly the bytes that go over the game file.
-    if (bytes != stream.bytes) {
-        if (const QString problem = writeFile(packed, bytes); !problem.isEmpty())
-            return fail(QStringLiteral("\"%1\" could not be written in the working folder: %2")
-                            .arg(QDir::toNativeSeparators(packed), problem));
-    }
-
     // These bytes may replace the game file only if they give back exactly
     // the table just written.
-    const ProcessOutcome checking = runTool(verifyCommandLine());
-    if (checking.code() != 0)
-        return fail(runFailure(checking, "check", "checking", packed));
-    const FileRead check = readFile(unpackedAgain, compression::maxDecompressedSize);
-    if (!check.problem.isEmpty())
-        return fail(
-            QStringLiteral("The check of \"%1\" could not be read: %2").arg(unpackedAgain, check.problem));
-    if (check.bytes != table.bytes)
+    if (!compression::givesBack(*whole, bytesOf(*tableBytes), m_form))
         return fail(QStringLiteral("The compressed file \"%1\" does not give back the table that was saved.")
                         .arg(packed));
 
-    // Written beside the game file and renamed over it only when complete
-    // and on the disk, so the game file is the old one or the new one even
-    // if Vestrel is killed or the power fails.
-    const DurableResult replaced =
-        replaceFileDurably(m_gameFile, bytes, m_platform.files ? *m_platform.files : systemFileCalls());
-    if (!replaced.ok() && !replaced.replaced)
-        return fail(QStringLiteral("Saving over \"%1\" failed: %2").arg(m_gameFile, replaced.describe()));
+    storage::ReplaceOptions options;
+    options.expected = expected;
+    options.calls = m_platform.files;
+    const storage::ReplaceResult replaced =
+        storage::replaceFile(table_file::storagePath(m_gameFile), *whole, options);
+    if (!replaced.outcome.ok() && replaced.outcome.after == storage::After::Unchanged)
+        return fail(saveProblem(replaced.outcome));
     deleteWorkingFiles();
-    if (!replaced.ok()) {
-        showError(QStringLiteral("Saving over \"%1\" failed: %2").arg(m_gameFile, replaced.describe()));
+    if (!replaced.outcome.ok()) {
+        if (replaced.outcome.after == storage::After::Replaced)
+            noteSaved(replaced.written);
+        showError(saveProblem(replaced.outcome));
         return SaveOutcome::Failed;
     }
+    noteSaved(replaced.written);
     m_platform.messages->show(m_owner, QStringLiteral("Save File"), applicationTitle, MessageIcon::None);
     return SaveOutcome::Saved;
+}
+
+void GameFilePipeline::noteSaved(const storage::FileIdentity& written) {
+    m_known = written;
+    m_knownFrom = Known::Saved;
+}
+
+std::optional<QString> GameFilePipeline::changeOnDisk(std::optional<storage::FileIdentity>& expected) const {
+    const storage::ReadResult now =
+        storage::readFile(table_file::storagePath(m_gameFile), compression::maxInputSize);
+    const QString since = m_knownFrom == Known::Opened ? QStringLiteral("since Vestrel opened it")
+                                                       : QStringLiteral("since Vestrel last saved it");
+    QString cause;
+    storage::FileIdentity identity = now.identity;
+    switch (now.outcome.problem) {
+    case storage::Problem::None:
+        if (now.identity.sameContent(m_known))
+            return std::nullopt;
+        cause = now.identity.size == m_known.size
+                    ? QStringLiteral("\"%1\" has been changed by another program %2.").arg(m_gameFile, since)
+                    : QStringLiteral(
+                          "\"%1\" has been changed by another program %2: it held %3 bytes and now holds %4.")
+                          .arg(m_gameFile, since)
+                          .arg(m_known.size)
+                          .arg(now.identity.size);
+        break;
+    case storage::Problem::Missing:
+        identity = storage::FileIdentity{};
+        cause =
+            QStringLiteral("\"%1\" has been deleted or moved by another program %2.").arg(m_gameFile, since);
+        break;
+    default:
+        // Not known to have changed: the save itself reads the file again
+        // under its lock and reports what it finds.
+        return std::nullopt;
+    }
+    expected = identity;
+    return cause +
+           QStringLiteral("\n\nSaving now replaces what the other program wrote with Vestrel's table. "
+                          "Save anyway?");
+}
+
+QString GameFilePipeline::saveProblem(const storage::Outcome& outcome) const {
+    switch (outcome.problem) {
+    case storage::Problem::Busy:
+        return QStringLiteral("Another program is saving \"%1\" right now. Save again when it has finished.")
+            .arg(m_gameFile);
+    case storage::Problem::Changed:
+        return QStringLiteral("\"%1\" was changed by another program while Vestrel was saving it. Vestrel's "
+                              "table was not saved; save again to decide what to keep.")
+            .arg(m_gameFile);
+    case storage::Problem::ReadOnly:
+        return QStringLiteral("\"%1\" is read-only.").arg(m_gameFile);
+    default:
+        return QStringLiteral("Saving over \"%1\" failed: %2")
+            .arg(m_gameFile, table_file::describe(outcome, false));
+    }
 }
 
 void GameFilePipeline::Clear_Temp() {

@@ -1,9 +1,12 @@
 #pragma once
 
 #include "pipeline/compression/ZlibStream.h"
+#include "pipeline/storage/FileStore.h"
 
 #include <QSet>
 #include <QString>
+
+#include <optional>
 
 class Baza;
 class QWidget;
@@ -13,8 +16,10 @@ struct ProcessOutcome;
 // The main window's Open, Save and working-folder handling: copies the game
 // file into App_Path + "zlib/temp/", has zlibtool decompress it, loads it into
 // the ball table, and on save writes, recompresses, verifies and puts the
-// result over the game file. Shows its own message boxes through the platform
-// layer; the window fills and clears its list according to the outcome.
+// result over the game file, asking first if another program changed the
+// file since Vestrel opened or last saved it. Shows its own message boxes
+// through the platform layer; the window fills and clears its list
+// according to the outcome.
 class GameFilePipeline {
 public:
     enum class OpenOutcome {
@@ -25,7 +30,8 @@ public:
         Failed,    // a message was shown; the table is now empty: clear the list, disable saving
         Loaded,    // the table holds the new file: fill the list, enable saving
     };
-    enum class SaveOutcome { Busy, Failed, Saved };
+    // Declined: the file changed elsewhere and the user kept that change.
+    enum class SaveOutcome { Busy, Failed, Declined, Saved };
 
     // appPath: the application's folder; it is kept with the platform's
     // separators, and a missing trailing separator is added.
@@ -53,17 +59,23 @@ public:
     static QString workingNameFor(const QString& gameFileName);
 
     // The tool's command lines, exactly as they are run: decompressing the
-    // copy named fileName, compressing the table's file, and decompressing
-    // that result once more to check it.
+    // copy named fileName, and compressing the table's file.
     QString decompressCommandLine(const QString& fileName) const;
     QString compressCommandLine() const;
-    QString verifyCommandLine() const;
 
     // The application's folder with a trailing separator (App_Path).
     static QString applicationPath();
 
 private:
     class BusyScope;
+    enum class Known { Opened, Saved };
+    OpenOutcome openFile();
+    SaveOutcome saveTable();
+    // The question to ask when the game file no longer holds what Vestrel
+    // opened or last saved; `expected` becomes what it holds now.
+    std::optional<QString> changeOnDisk(std::optional<storage::FileIdentity>& expected) const;
+    QString saveProblem(const storage::Outcome& outcome) const;
+    void noteSaved(const storage::FileIdentity& written);
     void showError(const QString& text) const;
     ProcessOutcome runTool(const QString& commandLine) const;
     void deleteWorkingFiles() const;
@@ -77,6 +89,9 @@ private:
     // The form the game file was read in, to save it back in; the working
     // copy is gone after the first save, so it is kept here.
     compression::Form m_form;
+    // What the game file held when it was opened or last saved.
+    storage::FileIdentity m_known;
+    Known m_knownFrom = Known::Opened;
     // Every working name used in this run, so that their files are removed
     // even when a dot makes them hidden.
     QSet<QString> m_workingNames;

@@ -8,8 +8,10 @@
 #include <utility>
 #include <vector>
 
-class FileCalls;
 class QWidget;
+namespace storage {
+class FileCalls;
+}
 
 // Vestrel's stand-ins for the few Windows facilities it uses. Each is a small
 // interface with a Qt implementation; tests install recording ones instead of
@@ -22,6 +24,9 @@ public:
     virtual ~MessageBoxes() = default;
     // A modal box with one OK button.
     virtual void show(QWidget* owner, const QString& text, const QString& caption, MessageIcon icon) = 0;
+    // A modal warning with Yes and No, No the default (Enter) and Escape's
+    // answer; true for Yes.
+    virtual bool ask(QWidget* owner, const QString& text, const QString& caption) = 0;
 };
 
 class OpenFileDialog {
@@ -34,7 +39,8 @@ public:
 };
 
 // How a program run ended, with what it wrote to its error output (its last
-// few kilobytes), so that a caller can show the program's own reason.
+// few kilobytes), so that a caller can show the program's own reason; for a
+// program that could not be started, the system's reason.
 struct ProcessOutcome {
     enum class End { Exited, NotStarted, Crashed };
     End end = End::NotStarted;
@@ -96,7 +102,7 @@ struct Platform {
     Shell* shell = nullptr;
     SoundPlayer* sound = nullptr;
     PointerProbe* pointer = nullptr;
-    FileCalls* files = nullptr; // the calls behind replacing a game file on disk
+    storage::FileCalls* files = nullptr; // the calls beneath reading and replacing a game file
 };
 
 // The Qt implementations, alive for the whole program.

@@ -1,6 +1,6 @@
 #include "platform/Platform.h"
 
-#include "platform/DurableFile.h"
+#include "pipeline/storage/FileCalls.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -22,6 +22,11 @@
 #include <QtCore/qt_windows.h>
 
 #include <mmsystem.h>
+#endif
+
+#include <cerrno>
+#ifndef Q_OS_WIN
+#include <unistd.h>
 #endif
 
 namespace {
@@ -46,6 +51,17 @@ public:
             break;
         }
         box.exec();
+    }
+    bool ask(QWidget* owner, const QString& text, const QString& caption) override {
+        QMessageBox box(owner);
+        box.setWindowTitle(caption);
+        box.setText(text);
+        box.setTextFormat(Qt::PlainText);
+        box.setIcon(QMessageBox::Warning);
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     }
 };
 
@@ -72,6 +88,9 @@ public:
         dialog.setOption(QFileDialog::HideNameFilterDetails);
         dialog.setFileMode(QFileDialog::AnyFile);
         dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        // The chooser only chooses: no deleting, renaming or making folders
+        // from its context menu or keys.
+        dialog.setOption(QFileDialog::ReadOnly);
         if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
             return {};
         if (const QString typed = typedName(dialog); !typed.isEmpty())
@@ -96,11 +115,41 @@ private:
     }
 };
 
+// Why a program could not be started. Qt's own text is not to be trusted
+// here: when no pipe can be made for lack of file descriptors it says "No
+// such file or directory", so the system is asked again.
+QString startFailure(const QString& program, const QProcess& process) {
+    const QFileInfo file(program);
+    if (!file.exists())
+        return qt_error_string(ENOENT);
+    if (!file.isFile() || !file.isExecutable())
+        return qt_error_string(EACCES);
+#ifndef Q_OS_WIN
+    // As many pipes as a start takes (the failed start has closed its own).
+    int ends[4][2];
+    int made = 0;
+    int error = 0;
+    for (; made < 4; ++made) {
+        if (::pipe(ends[made]) != 0) {
+            error = errno;
+            break;
+        }
+    }
+    for (int i = 0; i < made; ++i) {
+        ::close(ends[i][0]);
+        ::close(ends[i][1]);
+    }
+    if (error)
+        return qt_error_string(error);
+#endif
+    return process.errorString();
+}
+
 class QtProcessRunner final : public ProcessRunner {
 public:
     ProcessOutcome runAndWait(const QString& program, const QStringList& arguments) override {
         if (!QFileInfo(program).isFile())
-            return {};
+            return {ProcessOutcome::End::NotStarted, -1, startFailure(program, QProcess())};
         QProcess process;
         process.setProgram(program);
         process.setArguments(arguments);
@@ -142,7 +191,7 @@ public:
         if (!failedToStart && process.state() != QProcess::NotRunning)
             process.waitForFinished(-1);
         if (failedToStart)
-            return {};
+            return {ProcessOutcome::End::NotStarted, -1, startFailure(program, process)};
         collect();
         ProcessOutcome outcome;
         outcome.end = process.exitStatus() == QProcess::NormalExit ? ProcessOutcome::End::Exited
@@ -264,7 +313,7 @@ Platform& defaultPlatform() {
     static QtShell shell;
     static QtSoundPlayer sound;
     static QtPointerProbe pointer;
-    static Platform platform{&messages, &fileDialog, &processes,        &shell,
-                             &sound,    &pointer,    &systemFileCalls()};
+    static Platform platform{
+        &messages, &fileDialog, &processes, &shell, &sound, &pointer, &storage::systemFileCalls()};
     return platform;
 }

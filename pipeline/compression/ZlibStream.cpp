@@ -291,4 +291,20 @@ Result decompress(std::span<const unsigned char> input, std::size_t limit) {
     return result;
 }
 
+bool givesBack(std::span<const unsigned char> file, std::span<const unsigned char> table, const Form& form) {
+    Form readBack;
+    std::size_t compared = 0;
+    const Error error = decompressTo(
+        file,
+        [&](std::span<const unsigned char> piece) {
+            if (piece.size() > table.size() - compared ||
+                !std::equal(piece.begin(), piece.end(), table.begin() + std::ptrdiff_t(compared)))
+                return false;
+            compared += piece.size();
+            return true;
+        },
+        maxDecompressedSize, &readBack);
+    return error == Error::None && compared == table.size() && readBack == form;
+}
+
 } // namespace compression

@@ -125,4 +125,9 @@ FormResult formOf(Input& input, std::size_t limit = maxDecompressedSize);
 std::optional<Bytes> inForm(const Form& form, std::span<const unsigned char> stream,
                             std::uint64_t decompressedSize);
 
+// Whether a whole compressed file reads back, in exactly `form`, as
+// `table`: what is about to replace a game file must give back the table
+// being saved. Compared piece by piece, without a second copy of the table.
+bool givesBack(std::span<const unsigned char> file, std::span<const unsigned char> table, const Form& form);
+
 } // namespace compression

@@ -811,7 +811,7 @@ std::string Outcome::reason() const {
     return error ? errorText(error) : std::string();
 }
 
-std::string Outcome::describe() const {
+std::string Outcome::describe(bool withAfter) const {
     std::string what;
     switch (problem) {
     case Problem::None:
@@ -888,6 +888,8 @@ std::string Outcome::describe() const {
         break;
     }
     what += ": " + reason();
+    if (!withAfter)
+        return what;
     switch (after) {
     case After::Unchanged:
         if (step != Step::Open && step != Step::Read && step != Step::Recover)

@@ -94,10 +94,11 @@ struct Outcome {
     bool ok() const { return problem == Problem::None; }
     // The system's own words for `error`.
     std::string reason() const;
-    // One line in English: what failed, why, and where that left the file,
-    // as in "the new file could not be synced to the disk: Input/output
-    // error; the file is unchanged". Empty on success.
-    std::string describe() const;
+    // One line in English: what failed, why, and (unless `withAfter` is
+    // false) where that left the file, as in "the new file could not be
+    // synced to the disk: Input/output error; the file is unchanged". Empty
+    // on success.
+    std::string describe(bool withAfter = true) const;
 };
 
 struct ReplaceOptions {

@@ -1,7 +1,7 @@
 #include "pipeline/table_file/TableFile.h"
 
 #include "ball_table/BallFile.h"
-#include "platform/DurableFile.h"
+#include "pipeline/table_file/StoragePath.h"
 
 #include <QDir>
 #include <QFile>
@@ -90,37 +90,28 @@ qsizetype TableFile::count() const {
     return records.size() / BallFile::recordSize;
 }
 
-std::optional<QByteArray> readBoundedFile(const QString& path, QString* error) {
-    QFile file(path);
-    const QFileInfo info(path);
-    if (!info.exists()) {
+std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
+                                          storage::FileIdentity* identity) {
+    const storage::ReadResult read = storage::readFile(storagePath(path), compression::maxInputSize);
+    switch (read.outcome.problem) {
+    case storage::Problem::None:
+        break;
+    case storage::Problem::Missing:
         *error = QStringLiteral("%1: no such file").arg(path);
         return std::nullopt;
-    }
-    if (!info.isFile()) {
-        *error = QStringLiteral("%1: not a file").arg(path);
+    case storage::Problem::NotAFile:
+        *error = QStringLiteral("%1: not a file (%2)").arg(path, describe(read.outcome));
         return std::nullopt;
-    }
-    if (quint64(info.size()) > compression::maxInputSize) {
+    case storage::Problem::TooLarge:
         *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
         return std::nullopt;
-    }
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-        *error = QStringLiteral("%1: cannot open: %2").arg(path, file.errorString());
+    default:
+        *error = QStringLiteral("%1: %2").arg(path, describe(read.outcome));
         return std::nullopt;
     }
-    // Checked again after reading, in case the file grew since its size was
-    // taken.
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
-        *error = QStringLiteral("%1: cannot read: %2").arg(path, file.errorString());
-        return std::nullopt;
-    }
-    if (quint64(bytes.size()) > compression::maxInputSize) {
-        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
-        return std::nullopt;
-    }
-    return bytes;
+    if (identity)
+        *identity = read.identity;
+    return QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size()));
 }
 
 std::optional<QByteArray> readStandardInput(QString* error) {
@@ -152,7 +143,7 @@ std::optional<QByteArray> readStandardInput(QString* error) {
 
 UnpackOutcome unpackFile(const QString& path) {
     UnpackOutcome outcome;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error);
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &outcome.identity);
     if (!bytes)
         return outcome;
     Unpacked unpacked;
@@ -189,6 +180,7 @@ ReadOutcome readTableFile(const QString& path) {
         return outcome;
     }
     TableFile table;
+    table.identity = unpacked.identity;
     table.compressed = unpacked.unpacked->compressed;
     table.form = unpacked.unpacked->form;
     table.records = std::move(read.records);
@@ -199,11 +191,13 @@ ReadOutcome readTableFile(const QString& path) {
 
 ReadOutcome readTableForm(const QString& path) {
     ReadOutcome outcome;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error);
+    storage::FileIdentity identity;
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &identity);
     if (!bytes)
         return outcome;
     TableFile table;
     table.file = *bytes;
+    table.identity = identity;
     QByteArray start;
     if (!looksLikeTable(*bytes)) {
         // The stream is read through to check it, but only its start is kept.
@@ -230,8 +224,11 @@ QString writeTableFile(const QString& path, const TableFile& table) {
 }
 
 QString writeTableBytes(const QString& path, const TableFile& form, const QByteArray& tableBytes) {
+    // The file must still hold what was read, if it was read.
+    const std::optional<storage::FileIdentity> expected =
+        form.identity.exists ? std::optional(form.identity) : std::nullopt;
     if (!form.compressed)
-        return replaceFile(path, tableBytes);
+        return replaceFile(path, tableBytes, expected);
     const compression::Result stream = compression::compress(bytesOf(tableBytes));
     if (!stream.ok())
         return QStringLiteral("%1: cannot compress the table: %2").arg(path, describeZlib(stream.error));
@@ -239,30 +236,20 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
         compression::inForm(form.form, stream.data, tableBytes.size());
     if (!file)
         return QStringLiteral("%1: the table is too large for the container header").arg(path);
-    // What goes over the game file must read back as this very table; it is
-    // compared piece by piece, so no second copy of the table is made.
-    compression::Form readBack;
-    qsizetype compared = 0;
-    const compression::Error verify = compression::decompressTo(
-        *file,
-        [&](std::span<const unsigned char> piece) {
-            const auto size = qsizetype(piece.size());
-            if (size > tableBytes.size() - compared ||
-                std::memcmp(piece.data(), tableBytes.constData() + compared, piece.size()) != 0)
-                return false;
-            compared += size;
-            return true;
-        },
-        compression::maxDecompressedSize, &readBack);
-    if (verify != compression::Error::None || compared != tableBytes.size() || !(readBack == form.form))
+    // What goes over the game file must read back as this very table.
+    if (!compression::givesBack(*file, bytesOf(tableBytes), form.form))
         return QStringLiteral("%1: the compressed table did not verify; the file is unchanged").arg(path);
     return replaceFile(
-        path, QByteArray::fromRawData(reinterpret_cast<const char*>(file->data()), qsizetype(file->size())));
+        path, QByteArray::fromRawData(reinterpret_cast<const char*>(file->data()), qsizetype(file->size())),
+        expected);
 }
 
-QString replaceFile(const QString& path, const QByteArray& bytes) {
-    const DurableResult result = replaceFileDurably(path, bytes);
-    return result.ok() ? QString() : path + QStringLiteral(": ") + result.describe();
+QString replaceFile(const QString& path, const QByteArray& bytes,
+                    const std::optional<storage::FileIdentity>& expected) {
+    storage::ReplaceOptions options;
+    options.expected = expected;
+    const storage::ReplaceResult result = storage::replaceFile(storagePath(path), bytesOf(bytes), options);
+    return result.outcome.ok() ? QString() : path + QStringLiteral(": ") + describe(result.outcome);
 }
 
 QString keepBackup(const QString& path, const QByteArray& previous) {

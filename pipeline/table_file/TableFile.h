@@ -1,6 +1,7 @@
 #pragma once
 
 #include "pipeline/compression/ZlibStream.h"
+#include "pipeline/storage/FileStore.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,6 +14,9 @@
 namespace table_file {
 
 struct TableFile {
+    // What the file held when it was read; a write back refuses a file that
+    // holds anything else by then. Not set for a table made in memory.
+    storage::FileIdentity identity;
     bool compressed = false;
     compression::Form form; // how a compressed file carries its stream
     QByteArray records;     // 72 bytes per ball, in file form
@@ -34,6 +38,7 @@ struct Unpacked {
 };
 struct UnpackOutcome {
     std::optional<Unpacked> unpacked;
+    storage::FileIdentity identity; // of the file read
     QString error;
 };
 UnpackOutcome unpackFile(const QString& path);
@@ -45,8 +50,10 @@ ReadOutcome readTableFile(const QString& path);
 // file's), without keeping the table: for a table about to be replaced as a
 // whole, whose old balls need not load. `records` stays empty.
 ReadOutcome readTableForm(const QString& path);
-// Reads a whole file under the same bound; error text when it cannot.
-std::optional<QByteArray> readBoundedFile(const QString& path, QString* error);
+// Reads a whole file under the same bound; error text when it cannot, and
+// what it held, when asked for.
+std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
+                                          storage::FileIdentity* identity = nullptr);
 // Reads standard input to its end under the same bound.
 std::optional<QByteArray> readStandardInput(QString* error);
 
@@ -56,15 +63,18 @@ std::optional<QByteArray> tableBytes(const QByteArray& records);
 
 // Writes the table in its form over `path`: compressed and verified (the
 // written form decompresses to the same table in the same form) before the
-// file is replaced. Empty on success, else one line saying what failed.
+// file is replaced, and refused if the file no longer holds what it held
+// when the table was read. Empty on success, else one line saying what
+// failed.
 QString writeTableFile(const QString& path, const TableFile& table);
 // The same for a table already in its decompressed file form.
 QString writeTableBytes(const QString& path, const TableFile& form, const QByteArray& tableBytes);
 
-// Replaces the file at `path` with `bytes` as a whole: written to a temporary
-// file beside it, checked, synced, then renamed over it. Empty on success,
-// else the failing step and its reason.
-QString replaceFile(const QString& path, const QByteArray& bytes);
+// Replaces the file at `path` with `bytes` as every Vestrel program does
+// (see pipeline/storage/FileStore.h), refused if the file no longer holds
+// `expected`. Empty on success, else the failing step and its reason.
+QString replaceFile(const QString& path, const QByteArray& bytes,
+                    const std::optional<storage::FileIdentity>& expected = std::nullopt);
 
 // Keeps `previous` (a file's bytes before it is replaced) as `path`~, the
 // way GNU cp and install keep a backup; replaced as a whole like any file.

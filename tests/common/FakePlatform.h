@@ -27,8 +27,20 @@ public:
         if (onShow)
             onShow(shown.back());
     }
+    // A question is recorded in `asked` and answered from `answers`, No when
+    // they run out.
+    bool ask(QWidget*, const QString& text, const QString&) override {
+        asked << text;
+        if (answers.empty())
+            return false;
+        const bool answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
     std::vector<ShownMessage> shown;
     std::function<void(const ShownMessage&)> onShow;
+    QStringList asked;
+    std::deque<bool> answers;
 };
 
 class ScriptedFileDialog final : public OpenFileDialog {

@@ -6,6 +6,7 @@
 #include "common/ProgramFile.h"
 #include "main_window/BallList.h"
 #include "main_window/FrmMain.h"
+#include "pipeline/compression/ZlibStream.h"
 
 #include <QAction>
 #include <QDir>
@@ -21,7 +22,7 @@
 
 // The real main window on a throw-away application folder, with recording
 // message boxes, a scripted open dialog and, unless a test asks for the real
-// zlibtool, a stand-in tool whose "game files" are Qt-compressed ball files.
+// zlibtool, a stand-in tool that runs in the test's own process.
 class WindowHarness {
 public:
     enum class Tool { Scripted, Real };
@@ -85,7 +86,7 @@ public:
         for (const Ball& ball : balls)
             unpacked +=
                 BallFileBytes::record(ball.Nazwa.toLatin1(), ball.ID, ball.Mode, ball.Mode2, ball.Pole);
-        return writeRawGameFile(name, qCompress(unpacked));
+        return writeRawGameFile(name, packed(unpacked));
     }
     QString writeRawGameFile(const QString& name, const QByteArray& bytes) {
         const QString path = m_gameDir.filePath(name);
@@ -95,7 +96,7 @@ public:
     // The table inside a game file written by the scripted tool.
     Baza readGameFile(const QString& path) const {
         const QString unpacked = m_gameDir.filePath(QStringLiteral("check.unzlib"));
-        BallFileBytes::writeFile(unpacked, qUncompress(BallFileBytes::readFile(path)));
+        BallFileBytes::writeFile(unpacked, unpack(BallFileBytes::readFile(path)));
         Baza table;
         table.Wczytaj(unpacked);
         return table;
@@ -126,21 +127,33 @@ public:
     FakePlatform fake;
     std::unique_ptr<FrmMain> window;
 
+    // A game file's bytes and back, as the stand-in tool makes and reads them.
+    static QByteArray packed(const QByteArray& bytes) {
+        const compression::Result stream = compression::compress(
+            {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())});
+        return QByteArray(reinterpret_cast<const char*>(stream.data.data()), qsizetype(stream.data.size()));
+    }
+    static QByteArray unpack(const QByteArray& bytes) {
+        const compression::Result table = compression::decompress(
+            {reinterpret_cast<const unsigned char*>(bytes.constData()), std::size_t(bytes.size())});
+        return QByteArray(reinterpret_cast<const char*>(table.data.data()), qsizetype(table.data.size()));
+    }
+
 private:
     // "zlibtool": `<file> -d` unpacks <file> into <file>.unzlib, `<file>`
-    // packs it into <file>.zlib; a file it cannot unpack fails with 1.
+    // packs it into <file>.zlib, with the stream code the real tool uses; a
+    // file it cannot unpack fails with 1.
     static int scriptedTool(const QString&, const QStringList& arguments) {
         if (arguments.isEmpty())
             return 2;
         const QByteArray input = BallFileBytes::readFile(arguments.first());
         if (arguments.size() == 2 && arguments.at(1) == QLatin1String("-d")) {
-            const QByteArray unpacked = qUncompress(input);
+            const QByteArray unpacked = unpack(input);
             if (unpacked.isEmpty())
                 return 1;
             return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".unzlib"), unpacked) ? 0 : 1;
         }
-        return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), qCompress(input)) ? 0
-                                                                                                       : 1;
+        return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), packed(input)) ? 0 : 1;
     }
 
     QTemporaryDir m_appDir;

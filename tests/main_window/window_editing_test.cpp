@@ -181,7 +181,7 @@ private slots:
 
         h.action("MnuSaveFile")->trigger();
         QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
-        const QByteArray table = qUncompress(BallFileBytes::readFile(game));
+        const QByteArray table = WindowHarness::unpack(BallFileBytes::readFile(game));
         QCOMPARE(table.mid(32, 64), BallFileBytes::record("??", 0, 0, 0, 0).left(64));
         QCOMPARE(table.mid(32 + 72, 64),
                  BallFileBytes::record("\xA3\xF3\x64\x9F ? ?? ? ? ok?!", 0, 0, 0, 0).left(64));

@@ -25,13 +25,6 @@ private slots:
         std::vector<TestBall> balls = variedBalls(30);
         const QString path = h.game("unnamed_1964.bin", ballFileBytes(balls), form);
         QVERIFY(!path.isEmpty());
-        // What the check run reads, to compare with what goes over the game file.
-        QByteArray checked;
-        h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
-            if (arguments.size() == 2 && arguments[0].endsWith(".unzlib.zlib"))
-                checked = BallFileBytes::readFile(arguments[0]);
-            return defaultPlatform().processes->runAndWait(program, arguments);
-        };
         QCOMPARE(h.openPath(path), GameFilePipeline::OpenOutcome::Loaded);
 
         // Unchanged, then with one ball renamed: the second save of the run
@@ -43,7 +36,6 @@ private slots:
             }
             QCOMPARE(h.pipeline.save(), GameFilePipeline::SaveOutcome::Saved);
             const QByteArray saved = BallFileBytes::readFile(path);
-            QCOMPARE(checked, saved);
             const compression::FormResult savedForm = compression::formOf(bytesOf(saved));
             QCOMPARE(int(savedForm.error), int(compression::Error::None));
             QVERIFY(savedForm.form == form);

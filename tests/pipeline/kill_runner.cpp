@@ -5,8 +5,8 @@
 //   kill_runner <build folder> [runs]
 //
 // Half of the kills are spread evenly over the whole save; the other half are
-// aimed at each of its steps in turn (writing the table, the compress run, the
-// check run, and replacing the game file), using the step times of calibration
+// aimed at each of its steps in turn (writing the table, the compress run, and
+// checking and replacing the game file), using the step times of calibration
 // saves. The step each kill really struck is read from the driver's step lines.
 
 #include <fcntl.h>
@@ -36,7 +36,7 @@ namespace {
 
 constexpr int ballsInTable = 32767;
 // How the temporary file of Vestrel's replace of a game file begins.
-constexpr const char* ownTemporaryPrefix = ".vestrel-save-";
+constexpr const char* ownTemporaryPrefix = ".vt";
 
 struct Step {
     std::string name;
@@ -168,11 +168,7 @@ std::string struckStep(const RunResult& run) {
     if (last == "tool-start" && toolRuns == 2)
         return "2 compress run";
     if (last == "tool-end" && toolRuns == 2)
-        return "2 compress run"; // checking its result file
-    if (last == "tool-start" && toolRuns == 3)
-        return "3 check run";
-    if (last == "tool-end" && toolRuns == 3)
-        return "4 replacing the game file";
+        return "3 checking and replacing the game file";
     if (last == "message" || last == "done")
         return "5 emptying the working folder, message";
     return "0 before the save";
@@ -220,7 +216,7 @@ int main(int argc, char** argv) {
 
     // Calibration: complete saves give the new file and the time of each step.
     std::string newBytes;
-    std::vector<std::array<long long, 6>> timings;
+    std::vector<std::array<long long, 4>> timings;
     for (int i = 0; i < 3; ++i) {
         writeAll(game, oldBytes);
         const auto run = runDriver(driver, {"save", appPath, game.string()});
@@ -233,10 +229,9 @@ int main(int argc, char** argv) {
         const auto& s = run->steps;
         const long long saving = stepTime(s, "saving");
         timings.push_back({0, stepTime(s, "tool-start", 1) - saving, stepTime(s, "tool-end", 1) - saving,
-                           stepTime(s, "tool-start", 2) - saving, stepTime(s, "tool-end", 2) - saving,
                            stepTime(s, "message") - saving});
     }
-    std::array<long long, 6> bounds{};
+    std::array<long long, 4> bounds{};
     for (std::size_t k = 0; k < bounds.size(); ++k) {
         std::vector<long long> values;
         for (const auto& t : timings)
@@ -247,12 +242,11 @@ int main(int argc, char** argv) {
     // Aimed kills start from the step line that opens their step (the tool's
     // runs are counted from the one of the open), so that a slow machine
     // cannot push them out of it.
-    const std::array<std::pair<KillPlan, long long>, 4> aimed{
+    const std::array<std::pair<KillPlan, long long>, 3> aimed{
         {{{"saving", 0, 0}, bounds[1]},
          {{"tool-start", 1, 0}, bounds[2] - bounds[1]},
-         {{"tool-start", 2, 0}, bounds[4] - bounds[3]},
-         {{"tool-end", 2, 0}, bounds[5] - bounds[4] + 500000}}};
-    const long long whole = bounds[5] + bounds[5] / 10;
+         {{"tool-end", 1, 0}, bounds[3] - bounds[2] + 500000}}};
+    const long long whole = bounds[3] + bounds[3] / 10;
 
     std::mt19937_64 random(20261207);
     std::uniform_real_distribution<double> unit(0.0, 1.0);
@@ -327,7 +321,7 @@ int main(int argc, char** argv) {
         ownTemporaryAfter += entry.path() != game;
 
     std::printf("kill test: %d runs, each killed with SIGKILL during a save of %d balls (%.1f ms long)\n",
-                runs, ballsInTable, double(bounds[5]) / 1e6);
+                runs, ballsInTable, double(bounds[3]) / 1e6);
     std::printf("  %-45s %5s %5s %5s\n", "step struck", "runs", "old", "new");
     for (const auto& [stepName, count] : struck)
         std::printf("  %-45s %5d %5d %5d\n", stepName.c_str(), count, oldAndNew[stepName].first,
@@ -339,7 +333,7 @@ int main(int argc, char** argv) {
 
     bool covered = true;
     for (const char* needed :
-         {"1 writing the table", "2 compress run", "3 check run", "4 replacing the game file"}) {
+         {"1 writing the table", "2 compress run", "3 checking and replacing the game file"}) {
         if (struck[needed] == 0) {
             std::printf("  no kill struck \"%s\"\n", needed);
             covered = false;

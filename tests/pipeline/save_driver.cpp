@@ -61,6 +61,10 @@ public:
         step("message");
         std::fprintf(stderr, "%s\n", qPrintable(text));
     }
+    bool ask(QWidget*, const QString& text, const QString&) override {
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        return false;
+    }
 };
 
 int make(const QString& gameFile, int balls, const QString& tool) {

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <cstring>
 #include <thread>
 
 #ifndef Q_OS_WIN
@@ -338,6 +339,54 @@ private slots:
             }
         }
         QVERIFY(swept > 10);
+    }
+
+    // Each failing step is named with the system's own reason, and the file
+    // keeps its old bytes; a disk that fills halfway is one of them.
+    void failuresNameTheirStep_data() {
+#ifndef Q_OS_WIN
+        QTest::addColumn<int>("kind");
+        QTest::addColumn<int>("error");
+        QTest::addColumn<qint64>("partialBytes");
+        QTest::addColumn<QString>("words");
+        const auto row = [](const char* name, FailingFileCalls::Kind kind, int error, qint64 partial,
+                            const char* words) {
+            QTest::newRow(name) << int(kind) << error << partial << QString(words);
+        };
+        row("create EACCES", FailingFileCalls::CreateUnnamed, EACCES, -1, "created");
+        row("write EIO", FailingFileCalls::Write, EIO, -1, "written");
+        row("short write, then ENOSPC", FailingFileCalls::Write, ENOSPC, 4096, "written");
+        row("write EFBIG", FailingFileCalls::Write, EFBIG, -1, "written");
+        row("sync ENOSPC", FailingFileCalls::Sync, ENOSPC, -1, "synced");
+        row("close EIO", FailingFileCalls::Close, EIO, -1, "closed");
+        row("rename EIO", FailingFileCalls::Rename, EIO, -1, "renamed");
+        row("folder sync EIO", FailingFileCalls::SyncFolder, EIO, -1, "in place, but its folder");
+#endif
+    }
+    void failuresNameTheirStep() {
+#ifdef Q_OS_WIN
+        QSKIP("the errors are POSIX ones; the sweep covers the Windows calls");
+#else
+        QFETCH(int, kind);
+        QFETCH(int, error);
+        QFETCH(qint64, partialBytes);
+        QFETCH(QString, words);
+        QTemporaryDir dir;
+        const QString target = dir.filePath("unnamed_1964.bin");
+        QVERIFY(writeAll(target, oldTable));
+        FailingFileCalls calls;
+        calls.failOn(FailingFileCalls::Kind(kind), 1, error, partialBytes);
+        ReplaceOptions options;
+        options.calls = &calls;
+        const ReplaceResult result = replaceFile(pathOf(target), bytesOf(newTable), options);
+        const QString message = QString::fromStdString(result.outcome.describe());
+        QVERIFY2(message.contains(words) && message.contains(strerror(error)), qPrintable(message));
+        const bool replaced = kind == FailingFileCalls::SyncFolder;
+        QCOMPARE(result.outcome.after, replaced ? After::Replaced : After::Unchanged);
+        QVERIFY2(message.contains("the file is unchanged") != replaced, qPrintable(message));
+        QCOMPARE(readAll(target), replaced ? newTable : oldTable);
+        QCOMPARE(everyEntry(dir.path()), QStringList{"unnamed_1964.bin"});
+#endif
     }
 
     // A writer killed in the middle leaves its temporary file; the next

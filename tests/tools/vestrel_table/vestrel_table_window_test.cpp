@@ -48,6 +48,44 @@ private slots:
         }
         QCOMPARE(BallFileBytes::readFile(byTool).toHex(), BallFileBytes::readFile(byWindow).toHex());
     }
+
+    // A change made with vestrel-table after Open is never overwritten
+    // silently: Save asks, No keeps the other change, Yes overwrites it.
+    void saveAsksBeforeOverwritingAnotherChange() {
+        WindowHarness h(WindowHarness::Tool::Real);
+        const QString game = h.copySample(QStringLiteral("game.bin"));
+        h.open(game);
+        h.clickRow(0);
+        WindowHarness::retype(h.txt(2), QStringLiteral("From the window"));
+        const TableTool::Run set = TableTool::run({"set", game, "2", "name=From the tool"});
+        QVERIFY2(set.code == 0, set.err.constData());
+        const QByteArray byTool = BallFileBytes::readFile(game);
+        const auto nameInFile = [&](int position) { return h.readGameFile(game).Get_Nazwa(position); };
+
+        const std::size_t shown = h.messages().size();
+        auto* save = h.find<Button_XP>("Cmd_Zapisz");
+        h.fake.messages.answers = {false};
+        QTest::mouseClick(save, Qt::LeftButton, Qt::NoModifier, save->rect().center());
+        QCOMPARE(h.fake.messages.asked.size(), 1);
+        QVERIFY2(h.fake.messages.asked[0].contains(game) &&
+                     h.fake.messages.asked[0].contains("changed by another program"),
+                 qPrintable(h.fake.messages.asked[0]));
+        QCOMPARE(h.messages().size(), shown); // no "Save File"
+        QCOMPARE(BallFileBytes::readFile(game), byTool);
+        QCOMPARE(nameInFile(1), QStringLiteral("From the tool"));
+
+        h.fake.messages.answers = {true};
+        h.action("MnuSaveFile")->trigger();
+        QCOMPARE(h.fake.messages.asked.size(), 2);
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+        QCOMPARE(nameInFile(0), QStringLiteral("From the window"));
+        QVERIFY(nameInFile(1) != QStringLiteral("From the tool"));
+
+        // What Vestrel saved itself is no change made elsewhere.
+        h.action("MnuSaveFile")->trigger();
+        QCOMPARE(h.fake.messages.asked.size(), 2);
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+    }
 };
 
 QTEST_MAIN(VestrelTableWindowTest)
