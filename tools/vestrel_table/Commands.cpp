@@ -376,18 +376,21 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
 int explainImportModes(const QString& path, const QString& textName, const BuiltRecords& built,
                        Output& output) {
     const ReadOutcome read = readTableFile(path);
-    const QString theirs = QStringLiteral("the %1 of %2").arg(balls(built.rows), textName);
+    // A text that does not read has no count to tell.
+    const QString theirs = built.rows > 0 ? QStringLiteral("the %1 of %2").arg(balls(built.rows), textName)
+                                          : QStringLiteral("the balls of %1").arg(textName);
     const QString are = built.rows == 1 ? QStringLiteral("is") : QStringLiteral("are");
     fail(output, QStringLiteral("import replaces the table or adds to it only when told which; "
                                 "nothing was changed"));
     QString text;
     if (read.table) {
         const qsizetype count = read.table->count();
+        const QString total =
+            built.rows > 0 ? QStringLiteral(" (%1 in all)").arg(count + built.rows) : QString();
         text = QStringLiteral("  --replace  %1's %2 %3 replaced by %4\n"
-                              "  --append   %4 %5 added after them (%6 in all)\n")
+                              "  --append   %4 %5 added after them%6\n")
                    .arg(path, balls(count), count == 1 ? QStringLiteral("is") : QStringLiteral("are"), theirs,
-                        are)
-                   .arg(count + built.rows);
+                        are, total);
     } else {
         text = QStringLiteral("  --replace  %1's table is replaced by %2\n"
                               "  --append   %2 %3 added after %1's balls\n")
