@@ -77,6 +77,26 @@ bool needsQuotes(QByteArrayView field) {
     });
 }
 
+// A name's code-page bytes as UTF-8 at `out` (room for 3 bytes each, all
+// the code page needs); returns the end.
+char* toUtf8(QByteArrayView codePage, char* out) {
+    const CodePageTable& table = windows1250Table();
+    for (const char byte : codePage) {
+        const char16_t c = table[static_cast<unsigned char>(byte)];
+        if (c < 0x80) {
+            *out++ = char(c);
+        } else if (c < 0x800) {
+            *out++ = char(0xC0 | (c >> 6));
+            *out++ = char(0x80 | (c & 0x3F));
+        } else {
+            *out++ = char(0xE0 | (c >> 12));
+            *out++ = char(0x80 | ((c >> 6) & 0x3F));
+            *out++ = char(0x80 | (c & 0x3F));
+        }
+    }
+    return out;
+}
+
 // The field as CSV, at `out`, which has room for twice its size and two
 // quotes; returns the end.
 char* writeCsvField(char* out, QByteArrayView field) {
@@ -502,6 +522,7 @@ QByteArray exportCsv(const QByteArray& records, const CsvStyle& style) {
     // at most 64 code-page bytes, each at most 3 bytes of UTF-8, its quotes
     // doubled.
     std::array<char, 512> row;
+    std::array<char, BallFile::nameSize * 3> utf8;
     for (qsizetype i = 0; i < count; ++i) {
         const char* record = recordAt(records, i);
         char* const end = row.data() + row.size();
@@ -516,7 +537,7 @@ QByteArray exportCsv(const QByteArray& records, const CsvStyle& style) {
         if (style.encoding == TextEncoding::Cp1250 || isAscii(name))
             p = writeCsvField(p, name);
         else
-            p = writeCsvField(p, decodeWindows1250(name).toUtf8());
+            p = writeCsvField(p, QByteArrayView(utf8.data(), toUtf8(name, utf8.data()) - utf8.data()));
         *p++ = '\r';
         *p++ = '\n';
         out.append(row.data(), p - row.data());
@@ -911,18 +932,19 @@ BuiltRecords buildRecords(const ParsedText& parsed, ImportMode mode, qsizetype e
     return built;
 }
 
-BuiltRecords importText(const QByteArray& bytes, const ReadOptions& options, ImportMode mode,
-                        qsizetype existing) {
+ParsedText parseText(const QByteArray& bytes, const ReadOptions& options) {
     const DecodedText decoded = decodeText(bytes, options.encoding);
     if (!decoded.error.isEmpty()) {
-        BuiltRecords refused;
+        ParsedText refused;
         refused.errors.push_back({0, {}, decoded.error});
         return refused;
     }
-    const ParsedText parsed =
-        options.format == TextFormat::Csv
-            ? parseCsv(decoded.utf8, options.delimiter.value_or(recogniseDelimiter(decoded.utf8)))
-            : parseJson(decoded.utf8);
+    return options.format == TextFormat::Csv
+               ? parseCsv(decoded.utf8, options.delimiter.value_or(recogniseDelimiter(decoded.utf8)))
+               : parseJson(decoded.utf8);
+}
+
+BuiltRecords importParsed(const ParsedText& parsed, ImportMode mode, qsizetype existing) {
     // A text that could not be read has only the errors of its reading.
     if (!parsed.errors.empty() && parsed.rows.empty()) {
         BuiltRecords refused;
@@ -937,6 +959,11 @@ BuiltRecords importText(const QByteArray& bytes, const ReadOptions& options, Imp
     std::stable_sort(built.errors.begin(), built.errors.end(),
                      [](const RowError& a, const RowError& b) { return a.line < b.line; });
     return built;
+}
+
+BuiltRecords importText(const QByteArray& bytes, const ReadOptions& options, ImportMode mode,
+                        qsizetype existing) {
+    return importParsed(parseText(bytes, options), mode, existing);
 }
 
 } // namespace table_text

@@ -110,8 +110,13 @@ struct ReadOptions {
     TextEncoding encoding = TextEncoding::Utf8;
 };
 
-// The text decoded, read and the rules applied in one: every error, in line
-// order, and no records when there is any.
+// The text decoded and read (a text that does not decode has that one
+// error), not yet held against the table's rules.
+ParsedText parseText(const QByteArray& bytes, const ReadOptions& options);
+// The rules applied to what was read: every error of both, in line order,
+// and no records when there is any.
+BuiltRecords importParsed(const ParsedText& parsed, ImportMode mode, qsizetype existing);
+// Both in one.
 BuiltRecords importText(const QByteArray& bytes, const ReadOptions& options, ImportMode mode,
                         qsizetype existing);
 

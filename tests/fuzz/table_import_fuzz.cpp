@@ -44,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(table.records.size() % 72 == 0 && !table.records.isEmpty());
     require(table.rows == table.records.size() / 72);
     const QByteArray json = exportJson(table.records);
-    require(importText(json, {TextFormat::Json}, ImportMode::Replace, 0).records == table.records);
+    const ReadOptions asJson{TextFormat::Json, std::nullopt, TextEncoding::Utf8};
+    require(importText(json, asJson, ImportMode::Replace, 0).records == table.records);
     for (const char delimiter : {',', ';', '\t'}) {
         for (const TextEncoding encoding :
              {TextEncoding::Utf8, TextEncoding::Utf8Bom, TextEncoding::Cp1250}) {
