@@ -5,7 +5,8 @@
 // floor is reading and decompressing the game file and writing the result
 // with fdatasync; import's is compressing the table and writing it with
 // fdatasync. Target: each within 2x. Both sides run alternately in the same
-// iterations.
+// iterations. On a busy machine the wall-clock figure also counts waiting for
+// a CPU, so the processor time of both sides is compared too (`cpu_ratio`).
 
 #include "ball_table/BallFile.h"
 #include "bench/FullBallTable.h"
@@ -24,7 +25,9 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 extern char** environ;
@@ -36,6 +39,20 @@ using Clock = std::chrono::steady_clock;
 
 double seconds(Clock::duration d) {
     return std::chrono::duration<double>(d).count();
+}
+
+double threadCpuSeconds() {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
+}
+
+// Processor time of the finished child processes, user and system.
+double childCpuSeconds() {
+    rusage usage{};
+    getrusage(RUSAGE_CHILDREN, &usage);
+    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
+    return s(usage.ru_utime) + s(usage.ru_stime);
 }
 
 // The programs sit in <build>/ and <build>/bench/, beside this benchmark.
@@ -109,20 +126,27 @@ void measure(benchmark::State& state, const Work& work, const Ours& ours, const 
         return;
     }
     double bare = 0, zlibAndWrite = 0, program = 0;
+    double floorCpu = 0, programCpu = 0;
     for (auto _ : state) {
+        const double children0 = childCpuSeconds();
         const auto t0 = Clock::now();
         if (!runProgram(f.bare, {}))
             state.SkipWithError("the bare program failed");
         const auto t1 = Clock::now();
+        const double children1 = childCpuSeconds();
+        const double cpu1 = threadCpuSeconds();
         if (!work())
             state.SkipWithError("the floor's work failed");
         const auto t2 = Clock::now();
+        const double cpu2 = threadCpuSeconds();
         if (!ours())
             state.SkipWithError("vestrel-table failed");
         const auto t3 = Clock::now();
         bare += seconds(t1 - t0);
         zlibAndWrite += seconds(t2 - t1);
         program += seconds(t3 - t2);
+        floorCpu += (children1 - children0) + (cpu2 - cpu1);
+        programCpu += childCpuSeconds() - children1;
         state.SetIterationTime(seconds(t3 - t2));
     }
     const double n = double(state.iterations());
@@ -131,6 +155,7 @@ void measure(benchmark::State& state, const Work& work, const Ours& ours, const 
     state.counters["bare_start_ms"] = bare * 1e3 / n;
     state.counters["floor_ms"] = floor * 1e3 / n;
     state.counters["ratio"] = ratio;
+    state.counters["cpu_ratio"] = programCpu / floorCpu;
     char label[128];
     std::snprintf(label, sizeof label, "%.2fx of a bare start, %s (target <= %.0fx): %s", ratio, floorText,
                   targetRatio, ratio <= targetRatio ? "ok" : "OVER");
