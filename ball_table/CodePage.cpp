@@ -3,6 +3,8 @@
 #include <QHash>
 #include <QStringDecoder>
 
+#include <algorithm>
+
 #if __has_include(<iconv.h>)
 #include <iconv.h>
 #define VESTREL_HAVE_ICONV 1
@@ -140,7 +142,15 @@ QString decodeWindows1250(QByteArrayView bytes) {
     return text;
 }
 
-QByteArray encodeWindows1250(QStringView text) {
+namespace {
+
+// Below U+0300 every text is composed already: composing only ever joins a
+// letter with a mark, or replaces a character, from U+0300 up.
+bool mayNeedComposing(QStringView text) {
+    return std::any_of(text.begin(), text.end(), [](QChar c) { return c.unicode() >= 0x300; });
+}
+
+QByteArray encodeComposed(QStringView text) {
     const EncodeMap& map = encodeMap();
     // One byte per character at most: written in place, then cut to size.
     QByteArray bytes(text.size(), Qt::Uninitialized);
@@ -160,6 +170,14 @@ QByteArray encodeWindows1250(QStringView text) {
     }
     bytes.truncate(written);
     return bytes;
+}
+
+} // namespace
+
+QByteArray encodeWindows1250(QStringView text) {
+    if (mayNeedComposing(text))
+        return encodeComposed(text.toString().normalized(QString::NormalizationForm_C));
+    return encodeComposed(text);
 }
 
 QString representableInWindows1250(QStringView text) {

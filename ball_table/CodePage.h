@@ -11,8 +11,11 @@
 // Ball names are stored in the game's 8-bit code page, Windows-1250 (Central
 // European). Every byte reads as a character of its own and writes back as
 // the same byte: the five bytes the code page leaves undefined (0x81, 0x83,
-// 0x88, 0x90, 0x98) read as the C1 controls of the same value. Characters it
-// cannot represent are written as '?'.
+// 0x88, 0x90, 0x98) read as the C1 controls of the same value. Text is
+// composed (Unicode NFC) before it is written, so that a letter followed by a
+// combining accent, as macOS and some web pages give it, is written as the
+// accented letter the code page holds. Characters it cannot represent are
+// written as '?'.
 
 QString decodeWindows1250(QByteArrayView bytes);
 QByteArray encodeWindows1250(QStringView text);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <cstdint>
 #include <optional>
@@ -25,5 +26,19 @@ inline constexpr int maxNameBytes = 63;
 // nullopt for any other number.
 std::optional<std::int16_t> newBallId(double typed);
 
-// A ball's line in the list: its 1-based position, " : " and its name.
+// A name as the name box takes it when typed or pasted: composed, each line
+// break (CR LF, CR, LF, VT, FF, NEL, U+2028, U+2029) and each tab one space,
+// every other control character left out, and what the code page cannot
+// hold '?' (BallFile::storableText). A name read from a file keeps its
+// control characters; they are only kept out of what the user enters.
+QString typedName(QStringView text);
+
+// Stands for each control character of a name in the list: U+25E6 WHITE
+// BULLET. No name can hold it (it is not in Windows-1250), so it is never
+// taken for a character of the name, and Vestrel's own font has it.
+inline constexpr char16_t controlMark = u'\u25E6';
+
+// A ball's line in the list: its 1-based position, " : " and its name, each
+// control character of the name (a line break read from a file) shown as
+// controlMark, so that the line stays one line.
 QString listLine(int position, const QString& name);

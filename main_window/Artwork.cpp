@@ -1,5 +1,8 @@
 #include "main_window/Artwork.h"
 
+#include "main_window/WindowFonts.h"
+
+#include <QAccessibleWidget>
 #include <QIconEngine>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -72,10 +75,10 @@ QPixmap Artwork::ballPicture(qreal devicePixelRatio) {
     painter.drawEllipse(QRectF(52, 150, 92, 16));
     drawBall(painter, QPointF(96, 108), 50);
 
-    // The name fills the space right of the ball in whatever sans-serif the
-    // system has.
+    // The name fills the space right of the ball, in the sans-serif face
+    // Vestrel carries, so that it looks the same everywhere.
     const QRectF titleArea(150, 28, 108, 40);
-    QFont title(QStringLiteral("Sans Serif"));
+    QFont title(WindowFonts::fallbackFamily);
     title.setStyleHint(QFont::SansSerif);
     title.setBold(true);
     title.setPixelSize(30);
@@ -132,6 +135,65 @@ public:
 
 QIcon Artwork::windowIcon() {
     return QIcon(new BallIconEngine);
+}
+
+namespace {
+
+// What assistive technology learns about the picture: a graphic, named by
+// the window, with a press action that does what a click does. Like a push
+// button's, the press only queues the click: the about box it opens is modal,
+// and the tool that pressed must not wait for it to close.
+class PictureBoxAccessible final : public QAccessibleWidget, public QAccessibleImageInterface {
+public:
+    explicit PictureBoxAccessible(PictureBox* box) : QAccessibleWidget(box, QAccessible::Graphic) {}
+
+    void* interface_cast(QAccessible::InterfaceType t) override {
+        if (t == QAccessible::ImageInterface)
+            return static_cast<QAccessibleImageInterface*>(this);
+        return QAccessibleWidget::interface_cast(t);
+    }
+
+    QString imageDescription() const override { return widget()->accessibleDescription(); }
+    QSize imageSize() const override { return widget()->size(); }
+    QPoint imagePosition() const override { return widget()->mapToGlobal(QPoint(0, 0)); }
+
+    QStringList actionNames() const override {
+        QStringList names = QAccessibleWidget::actionNames();
+        if (widget()->isEnabled())
+            names.prepend(pressAction());
+        return names;
+    }
+    void doAction(const QString& actionName) override {
+        if (actionName != pressAction()) {
+            QAccessibleWidget::doAction(actionName);
+            return;
+        }
+        if (widget()->isEnabled())
+            QMetaObject::invokeMethod(
+                widget(), [box = static_cast<PictureBox*>(widget())] { emit box->clicked(); },
+                Qt::QueuedConnection);
+    }
+    QStringList keyBindingsForAction(const QString& actionName) const override {
+        if (actionName == pressAction())
+            return {QKeySequence(Qt::Key_Space).toString(QKeySequence::NativeText)};
+        return QAccessibleWidget::keyBindingsForAction(actionName);
+    }
+};
+
+QAccessibleInterface* pictureFactory(const QString& className, QObject* object) {
+    if (className == QLatin1String("PictureBox") && object && object->isWidgetType())
+        return new PictureBoxAccessible(static_cast<PictureBox*>(object));
+    return nullptr;
+}
+
+} // namespace
+
+PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
+    static const bool factoryInstalled = [] {
+        QAccessible::installFactory(pictureFactory);
+        return true;
+    }();
+    (void)factoryInstalled;
 }
 
 void PictureBox::setArtwork(std::function<QPixmap(qreal)> draw) {

@@ -16,12 +16,13 @@ QPixmap ballPicture(qreal devicePixelRatio = 1.0);
 QIcon windowIcon();
 } // namespace Artwork
 
-// A picture that reports a left click, like a picture control does, and
-// Enter or Space while it has the keyboard focus.
+// A picture that reports a left click, like a picture control does, Enter
+// or Space while it has the keyboard focus, and the press action of
+// assistive technology.
 class PictureBox final : public QLabel {
     Q_OBJECT
 public:
-    using QLabel::QLabel;
+    explicit PictureBox(QWidget* parent = nullptr);
 
     // Shows the picture drawn by `draw` for the ratio of the device painted on.
     void setArtwork(std::function<QPixmap(qreal)> draw);

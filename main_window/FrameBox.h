@@ -3,6 +3,8 @@
 #include <QString>
 #include <QWidget>
 
+class QPainter;
+
 // A captioned frame as the window's layout has it: a white panel with an
 // etched border, the caption at the top left over the border, and children
 // placed in the frame's own pixels (the caption's line is part of them).
@@ -18,5 +20,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
+    void drawBorder(QPainter& painter, int top) const;
+
     QString m_title;
 };

@@ -1,6 +1,5 @@
 #include "main_window/FrmMain.h"
 
-#include "ball_table/BallFile.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
 #include "button_control/model/Button_XP.h"
@@ -8,7 +7,9 @@
 #include "main_window/BallList.h"
 #include "main_window/FrameBox.h"
 #include "main_window/FrmMainButtons.h"
+#include "main_window/ValueLabel.h"
 #include "main_window/ValueSchemes.h"
+#include "main_window/WindowFonts.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -21,31 +22,11 @@
 #include <QMenuBar>
 #include <QValidator>
 
+#include <algorithm>
+
 namespace {
 
 const QString applicationTitle = QStringLiteral("Vestrel");
-
-// The window's font; where "MS Sans Serif" is missing, the nearest sans-serif.
-// Liberation Sans (Arial's widths) comes before the wider DejaVu Sans, which
-// would cut the longest value names at their frames' edge.
-QFont windowFont() {
-    QFont font;
-    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Microsoft Sans Serif"),
-                      QStringLiteral("Arial"), QStringLiteral("Liberation Sans"),
-                      QStringLiteral("Nimbus Sans"), QStringLiteral("Helvetica"),
-                      QStringLiteral("DejaVu Sans")});
-    font.setStyleHint(QFont::SansSerif);
-    font.setPointSizeF(8.25);
-    // Set outright, or a box would take the bold of the frame it sits in.
-    font.setBold(false);
-    return font;
-}
-
-QFont boldFont() {
-    QFont font = windowFont();
-    font.setBold(true);
-    return font;
-}
 
 void paintWhite(QWidget* widget) {
     QPalette palette = widget->palette();
@@ -67,15 +48,15 @@ QLineEdit* textBox(QWidget* container, const QString& name, const QRect& geometr
     auto* box = new QLineEdit(container);
     box->setObjectName(name);
     box->setGeometry(geometry);
-    box->setFont(windowFont());
+    box->setFont(WindowFonts::regular());
     box->setAlignment(alignment);
     return box;
 }
 
-QLabel* valueLabel(QWidget* container, const char* name) {
-    auto* label = new QLabel(QStringLiteral("..."), container);
+QLabel* valueLabel(QWidget* container, const char* name, QLineEdit* box) {
+    auto* label = new ValueLabel(QStringLiteral("..."), box, container);
     label->setObjectName(QLatin1String(name));
-    label->setFont(boldFont());
+    label->setFont(WindowFonts::bold());
     label->move(48, 16);
     label->setAutoFillBackground(false);
     label->setAttribute(Qt::WA_TranslucentBackground);
@@ -83,17 +64,19 @@ QLabel* valueLabel(QWidget* container, const char* name) {
     return label;
 }
 
-// The name box takes only what a name field can hold: a character the code
-// page cannot represent turns into '?' as it is typed or pasted, as it would
-// on saving, so the box shows exactly what Save writes.
+// The name box takes only what a name field can hold, as it is typed or
+// pasted: a decomposed accent joins its letter, a line break becomes a space,
+// other control characters are left out, and a character the code page
+// cannot represent turns into '?' as it would on saving, so the box shows
+// exactly what Save writes.
 class StorableNameValidator final : public QValidator {
 public:
     using QValidator::QValidator;
     State validate(QString& input, int& pos) const override {
-        const QString kept = BallFile::storableText(input);
+        const QString kept = typedName(input);
         if (kept != input) {
-            // A character beyond the basic plane is one '?' for two units.
-            pos = static_cast<int>(BallFile::storableText(QStringView(input).left(pos)).size());
+            // The cursor stays after what was before it, however that changed.
+            pos = static_cast<int>(std::min(typedName(QStringView(input).left(pos)).size(), kept.size()));
             input = kept;
         }
         return Acceptable;
@@ -107,10 +90,12 @@ FrmMain::FrmMain(Platform& platform, const QString& appPath, QWidget* parent)
       m_baza([this] { return m_textID ? m_textID->text() : QString(); }),
       m_pipeline(m_baza, platform, this, appPath), m_polancz(*this, platform.shell) {
     QDir::setCurrent(appPath);
+    // Before anything is drawn or measured in them.
+    WindowFonts::install();
     setObjectName(QStringLiteral("FrmMain"));
     setWindowTitle(QStringLiteral("Vestrel  v 1.0.2"));
     setWindowIcon(Artwork::windowIcon());
-    setFont(windowFont());
+    setFont(WindowFonts::regular());
     buildControls();
     buildMenus();
     setUpKeyboardAndReaders();
@@ -127,24 +112,25 @@ void FrmMain::buildControls() {
     paintWhite(client);
     setCentralWidget(client);
 
-    auto* frame1 = frame(client, "Frame1", QStringLiteral("List"), {8, 8, 353, 393}, windowFont());
+    auto* frame1 = frame(client, "Frame1", QStringLiteral("List"), {8, 8, 353, 393}, WindowFonts::regular());
     m_listModel = new BallListModel(this);
     m_listView = new BallListView(frame1);
     m_listView->setObjectName(QStringLiteral("List1"));
     m_listView->setGeometry(8, 16, 337, 368);
-    m_listView->setFont(windowFont());
+    m_listView->setFont(WindowFonts::regular());
     m_listView->setModel(m_listModel);
     connect(m_listView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
             [this] { List1_Click(); });
     connect(m_listView, &BallListView::mouseDown, this, &FrmMain::List1_MouseDown);
 
-    m_valueFrame = frame(client, "Frame2", QStringLiteral("Value"), {368, 8, 441, 393}, windowFont());
+    m_valueFrame =
+        frame(client, "Frame2", QStringLiteral("Value"), {368, 8, 441, 393}, WindowFonts::regular());
     auto* picture1 = new QWidget(m_valueFrame);
     picture1->setObjectName(QStringLiteral("Picture1"));
     picture1->setGeometry(8, 16, 425, 369);
     paintWhite(picture1);
 
-    const QFont bold = boldFont();
+    const QFont bold = WindowFonts::bold();
     const QRect numberBox(8, 16, 41, 19);
     auto* frame7 = frame(picture1, "Frame7", QStringLiteral("Index"), {8, 8, 57, 41}, bold);
     m_txt[5] = textBox(frame7, QStringLiteral("Txt5"), numberBox, Qt::AlignCenter);
@@ -158,10 +144,10 @@ void FrmMain::buildControls() {
     auto* frame8 = frame(picture1, "Frame8", QStringLiteral("Mode"), {8, 104, 305, 105}, bold);
     auto* frame9 = frame(frame8, "Frame9", QStringLiteral("Producent Ball"), {8, 16, 289, 41}, bold);
     m_txt[1] = textBox(frame9, QStringLiteral("Txt1"), {8, 16, 33, 19}, Qt::AlignCenter);
-    m_label1 = valueLabel(frame9, "Label1");
+    m_label1 = valueLabel(frame9, "Label1", m_txt[1]);
     auto* frame10 = frame(frame8, "Frame10", QStringLiteral("Mode"), {8, 56, 289, 41}, bold);
     m_txt[3] = textBox(frame10, QStringLiteral("Txt3"), {8, 16, 33, 19}, Qt::AlignCenter);
-    m_label2 = valueLabel(frame10, "Label2");
+    m_label2 = valueLabel(frame10, "Label2", m_txt[3]);
 
     for (const int index : {0, 1, 2, 3, 5})
         connect(m_txt[index], &QLineEdit::textChanged, this, [this, index] { Txt_Change(index); });
@@ -329,7 +315,10 @@ void FrmMain::Txt_Change(int) {
     if (selected >= 0) {
         const std::int16_t id = fieldValue(m_txt[0]->text());
         const std::int16_t producer = fieldValue(m_txt[1]->text());
-        const QString name = m_txt[2]->text();
+        // A name read with control characters shows them as spaces in the
+        // box; until the user edits it, the table keeps the name's own bytes.
+        const QString stored = m_baza.Get_Nazwa(m_currentIndex);
+        const QString name = m_txt[2]->text() == typedName(stored) ? stored : m_txt[2]->text();
         const std::int16_t mode = fieldValue(m_txt[3]->text());
         if (m_baza.Zmien_Dane(m_currentIndex, id, name, producer, mode)) {
             // The line shows the name as the table holds it, which Save writes.
@@ -485,6 +474,8 @@ void FrmMain::closeEvent(QCloseEvent* event) {
 }
 
 bool FrmMain::eventFilter(QObject* watched, QEvent* event) {
+    if (enterEmptyBoxQuietly(watched, event))
+        return true;
     if (watched == m_textID && event->type() == QEvent::MouseButtonPress)
         TextID_Click();
     // The menu key asks the list for what a right click shows.

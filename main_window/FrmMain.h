@@ -66,6 +66,9 @@ private:
     // descriptions of their boxes, and the Tab order (FrmMainAccess.cpp).
     void setUpKeyboardAndReaders();
     void describeBoxOf(QLabel* label);
+    // Tab enters an empty box without selecting its nothing, which would keep
+    // a screen reader from naming the box; true when the event was handled.
+    bool enterEmptyBoxQuietly(QObject* watched, QEvent* event);
 
     void List1_Click();
     void List1_MouseDown(int button, Qt::KeyboardModifiers shift, int x, int y);

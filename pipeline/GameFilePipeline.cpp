@@ -109,7 +109,42 @@ QString runFailure(const ProcessOutcome& outcome, const char* verb, const char* 
            withToolReason(outcome);
 }
 
-// The same in Polish, for the messages of File > Open.
+// The cause of a failed decompression in Polish, read from the tool's own
+// line (its stream errors are worded by zlibtool::describe, its file errors
+// name the step); empty when the line says something else.
+QString toolCauseInPolish(const QString& line) {
+    using compression::Error;
+    const std::pair<Error, const char*> streamCauses[] = {
+        {Error::Corrupt, "plik nie jest poprawnym strumieniem zlib, czyli nie jest spakowanym plikiem gry "
+                         "albo jest uszkodzony"},
+        {Error::Truncated, "strumień zlib urywa się przed końcem, więc plik jest niepełny"},
+        {Error::TrailingData, "za końcem strumienia zlib plik ma jeszcze inne bajty"},
+        {Error::TooLarge,
+         "po rozpakowaniu dane miałyby ponad 64 MiB, a tabela piłek nigdy nie jest tak duża"},
+        {Error::SizeMismatch, "rozmiary zapisane w nagłówku pliku nie zgadzają się ze strumieniem zlib"},
+        {Error::OutOfMemory, "zabrakło pamięci"},
+        {Error::SinkFailed, "nie udało się zapisać rozpakowanych danych"},
+        {Error::ReadFailed, "nie udało się odczytać pliku"},
+    };
+    for (const auto& [error, cause] : streamCauses) {
+        const std::string_view words = compression::describe(error);
+        if (line.endsWith(QLatin1String(words.data(), qsizetype(words.size()))))
+            return QString::fromUtf8(cause);
+    }
+    const QLatin1String toolPrefix("zlibtool: ");
+    const QString message = line.startsWith(toolPrefix) ? line.mid(toolPrefix.size()) : line;
+    if (message.startsWith(QLatin1String("cannot open ")) ||
+        message.startsWith(QLatin1String("cannot read ")))
+        return QStringLiteral("nie udało się odczytać kopii pliku w folderze roboczym");
+    if (message.startsWith(QLatin1String("cannot ")))
+        return QStringLiteral("nie udało się zapisać rozpakowanej tabeli w folderze roboczym");
+    if (message.startsWith(QLatin1String("usage:")))
+        return QStringLiteral("program nie przyjął polecenia, z którym go uruchomiono");
+    return {};
+}
+
+// The same in Polish, for the messages of File > Open: the cause in Polish,
+// and below it the tool's own line, for reference.
 QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     switch (outcome.end) {
     case ProcessOutcome::End::NotStarted:
@@ -121,8 +156,16 @@ QString runProblemInPolish(const ProcessOutcome& outcome, const QString& tool) {
     case ProcessOutcome::End::Exited:
         break;
     }
-    return QStringLiteral("Program zlibtool zakończył pracę z kodem %1").arg(outcome.exitCode) +
-           withToolReason(outcome);
+    const QStringList lines = outcome.errorOutput.split(u'\n', Qt::SkipEmptyParts);
+    const QString line = lines.isEmpty() ? QString() : lines.constLast().trimmed();
+    if (line.isEmpty())
+        return QStringLiteral("Program zlibtool nie rozpakował pliku (kod wyjścia %1) i nie podał przyczyny.")
+            .arg(outcome.exitCode);
+    const QString cause = toolCauseInPolish(line);
+    return (cause.isEmpty() ? QStringLiteral("Program zlibtool nie rozpakował pliku.")
+                            : QStringLiteral("Program zlibtool nie rozpakował pliku: %1.").arg(cause)) +
+           QStringLiteral("\n\nKomunikat programu zlibtool (kod wyjścia %1):\n%2")
+               .arg(QString::number(outcome.exitCode), line);
 }
 
 QString megabytes(qint64 bytes) {
@@ -306,12 +349,12 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     const storage::ReadResult original =
         storage::readFile(table_file::storagePath(chosen), compression::maxInputSize);
     if (!original.outcome.ok())
-        return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”: %2")
+        return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”.\n\nKomunikat systemu:\n%2")
                           .arg(chosen, readProblem(original.outcome, QStringLiteral("za mało pamięci"))));
     m_workingNames.insert(name);
     if (const QString problem = writeFile(copyPath, original.bytes); !problem.isEmpty()) {
         removeIfPresent(copyPath);
-        return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”: %3")
+        return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”.\n\nKomunikat systemu:\n%3")
                           .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
     }
 

@@ -2,10 +2,12 @@
 
 #include <QFont>
 #include <QImage>
+#include <QPainter>
 #include <QPoint>
 #include <QRect>
 #include <QRegion>
 #include <QString>
+#include <QTransform>
 
 #include <cstdint>
 #include <optional>
@@ -95,6 +97,38 @@ QImage PaintButtonFace(const FaceInputs& inputs, FaceMemory& memory);
 QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ratio);
 int FaceLineWidth(double ratio);
 int DeviceExtent(int pixels, double ratio);
+
+// Where a face lands among a screen's device pixels. A control whose edges
+// fall between device pixels covers the pixels the screen rounds them to,
+// one more or one less than its size times the ratio, and the screen rounds
+// the corners of its region each on its own. `rect` is the control's device
+// rectangle, `visible` what its region leaves of it (relative to rect's
+// top-left; empty when the control has no region).
+struct DevicePlacement {
+    double ratio = 1.0;
+    QRect rect;
+    QRegion visible;
+    // Two placements give the same face when they differ only in position.
+    bool drawsLike(const DevicePlacement& other) const {
+        return ratio == other.ratio && rect.size() == other.rect.size() && visible == other.visible;
+    }
+};
+
+// The placement of a control of `pixels` with the window region `region`
+// (empty for none) under toDevice, the map from the control's pixels to the
+// device, rounded as the screen rounds a control's area and region.
+DevicePlacement PlaceOnDevice(const QTransform& toDevice, double ratio, QSize pixels, const QRegion& region);
+
+// The device pixel ratio of what a painter paints on: a widget's painter
+// draws into the screen's backing store, or into an image of another ratio
+// the window is rendered into, not into the widget itself.
+double PaintedDeviceRatio(const QPainter& painter);
+
+// The face for that placement: exactly rect's size, opaque wherever `visible`
+// lets it show. A region cut in other steps than the face's lines gets the
+// outline's colour along its edge, so that the outline stays whole at the
+// corners too. Up to 1x it is PaintButtonFace.
+QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, const DevicePlacement& placement);
 
 // The window region of style 3: the rectangle without three pixels at each corner.
 QRegion MakeRoundRegion(int width, int height);

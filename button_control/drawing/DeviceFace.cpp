@@ -1,5 +1,7 @@
 #include "button_control/drawing/FacePainter.h"
 
+#include <QPaintEngine>
+
 #include <algorithm>
 #include <cmath>
 #include <vector>
@@ -70,10 +72,66 @@ void deviceFocusRect(DrawSurface& surface, const LongRect& rect, int line) {
     }
 }
 
+// The cut corners of style 3 on the device. Without a given visible part
+// the window region is cut in the same line-sized steps as the face. A
+// visible part rounded otherwise (a control between device pixels) decides
+// alone what shows: every pixel of it is opaque, and those within one line
+// of its edge, along a row or a column, take the outline's colour where the
+// face has no outline of its own, so that the outline follows the region.
+// The 1x region leaves (1, 1) and its mirrors as the corner's outline.
+QImage cutCorners(QImage image, const DrawSurface& frame, const FaceAxis& ax, const FaceAxis& ay,
+                  const QRegion& visible) {
+    image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    const int W = ax.pixels;
+    const int H = ay.pixels;
+    const QRegion region = MakeRoundRegion(W, H);
+    const int line = ax.line;
+    const auto pixelAt = [&](int dx, int dy) {
+        return QPoint(static_cast<int>(ax.toPixel(dx)), static_cast<int>(ay.toPixel(dy)));
+    };
+    const auto shows = [&](int dx, int dy) {
+        if (dx < 0 || dy < 0 || dx >= image.width() || dy >= image.height())
+            return false;
+        return visible.isEmpty() ? region.contains(pixelAt(dx, dy)) : visible.contains(QPoint(dx, dy));
+    };
+    const auto nearEdge = [&](int dx, int dy) {
+        for (int k = 1; k <= line; ++k)
+            if (!shows(dx - k, dy) || !shows(dx + k, dy) || !shows(dx, dy - k) || !shows(dx, dy + k))
+                return true;
+        return false;
+    };
+    const auto isOutline = [&](QPoint p) {
+        return p.x() == 0 || p.y() == 0 || p.x() == W - 1 || p.y() == H - 1 ||
+               ((p.x() == 1 || p.x() == W - 2) && (p.y() == 1 || p.y() == H - 2));
+    };
+    for (int dy = 0; dy < image.height(); ++dy) {
+        if (!ay.inBand(dy))
+            continue;
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(dy));
+        for (int dx = 0; dx < image.width(); ++dx) {
+            if (!ax.inBand(dx))
+                continue;
+            if (!shows(dx, dy)) {
+                row[dx] = 0;
+                continue;
+            }
+            const QPoint p = pixelAt(dx, dy);
+            if (region.contains(p) && (isOutline(p) || !nearEdge(dx, dy)))
+                continue;
+            const QPoint corner(p.x() < W / 2 ? 1 : W - 2, p.y() < H / 2 ? 1 : H - 2);
+            row[dx] = frame.pixel(corner.x(), corner.y()) | 0xFF000000u;
+        }
+    }
+    return image;
+}
+
 } // namespace
 
 FaceAxis::FaceAxis(int count, double ratio, int edgeBand)
-    : pixels(count), devicePixels(DeviceExtent(count, ratio)), line(FaceLineWidth(ratio)) {
+    : FaceAxis(count, DeviceExtent(count, ratio), ratio, edgeBand) {}
+
+FaceAxis::FaceAxis(int count, int deviceCount, double ratio, int edgeBand)
+    : pixels(count), devicePixels(std::max(0, deviceCount)), line(FaceLineWidth(ratio)) {
     band = std::clamp(edgeBand, 0, std::max(0, std::min(pixels / 2, devicePixels / (2 * line))));
 }
 
@@ -115,7 +173,33 @@ int FaceEdgeBand(const FaceInputs& inputs) {
 }
 
 QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ratio) {
-    if (!(ratio > 1.0) || inputs.width <= 0 || inputs.height <= 0)
+    DevicePlacement placement;
+    placement.ratio = ratio;
+    placement.rect = QRect(0, 0, DeviceExtent(inputs.width, ratio), DeviceExtent(inputs.height, ratio));
+    return PaintButtonFaceAt(inputs, memory, placement);
+}
+
+DevicePlacement PlaceOnDevice(const QTransform& toDevice, double ratio, QSize pixels, const QRegion& region) {
+    // QTransform maps a region rectangle by rectangle with its edges rounded
+    // to the nearest device pixel, exactly as the window system clips a
+    // control to its area and region.
+    DevicePlacement placement;
+    placement.ratio = ratio;
+    placement.rect = toDevice.map(QRegion(QRect(QPoint(0, 0), pixels))).boundingRect();
+    if (!region.isEmpty())
+        placement.visible = toDevice.map(region).translated(-placement.rect.topLeft());
+    return placement;
+}
+
+double PaintedDeviceRatio(const QPainter& painter) {
+    const QPaintEngine* engine = painter.paintEngine();
+    const QPaintDevice* device = engine && engine->paintDevice() ? engine->paintDevice() : painter.device();
+    return device ? device->devicePixelRatioF() : 1.0;
+}
+
+QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, const DevicePlacement& placement) {
+    const double ratio = placement.ratio;
+    if (!(ratio > 1.0) || inputs.width <= 0 || inputs.height <= 0 || placement.rect.isEmpty())
         return PaintButtonFace(inputs, memory);
 
     // The frame at 1x: the same steps as a 1x redraw up to the layout.
@@ -125,8 +209,8 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     layout.KeepLayout();
 
     const int band = FaceEdgeBand(inputs);
-    const FaceAxis ax(inputs.width, ratio, band);
-    const FaceAxis ay(inputs.height, ratio, band);
+    const FaceAxis ax(inputs.width, placement.rect.width(), ratio, band);
+    const FaceAxis ay(inputs.height, placement.rect.height(), ratio, band);
     DrawSurface device(ax.devicePixels, ay.devicePixels);
     const std::vector<Tap> xs = tapsOf(ax);
     const std::vector<Tap> ys = tapsOf(ay);
@@ -169,20 +253,8 @@ QImage PaintButtonFaceAt(const FaceInputs& inputs, FaceMemory& memory, double ra
     }
 
     QImage image = device.takeImage();
-    if (inputs.ButtonStyle == 3) {
-        // The cut corners of the window region, in the same line-sized steps.
-        image = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
-        const QRegion region = MakeRoundRegion(inputs.width, inputs.height);
-        for (int dy = 0; dy < image.height(); ++dy) {
-            if (!ay.inBand(dy))
-                continue;
-            auto* row = reinterpret_cast<QRgb*>(image.scanLine(dy));
-            const int y = static_cast<int>(ay.toPixel(dy));
-            for (int dx = 0; dx < image.width(); ++dx)
-                if (ax.inBand(dx) && !region.contains(QPoint(static_cast<int>(ax.toPixel(dx)), y)))
-                    row[dx] = 0;
-        }
-    }
+    if (inputs.ButtonStyle == 3)
+        image = cutCorners(std::move(image), frame, ax, ay, placement.visible);
     image.setDevicePixelRatio(ratio);
     return image;
 }

@@ -69,6 +69,9 @@ void DrawCaptionText(DrawSurface& surface, const LongRect& rect, const QString& 
 // each; the inside between the bands stretches over the rest.
 struct FaceAxis {
     FaceAxis(int pixels, double ratio, int band);
+    // Over a given number of device pixels, as a control placed between
+    // device pixels covers.
+    FaceAxis(int pixels, int devicePixels, double ratio, int band);
     int pixels = 0;
     int devicePixels = 0;
     int line = 1;

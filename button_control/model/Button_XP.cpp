@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QPaintEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QPointer>
@@ -585,31 +584,49 @@ FaceInputs Button_XP::faceInputs() const {
 }
 
 void Button_XP::Refresh() {
-    renderFace(devicePixelRatioF());
+    renderFace(screenPlacement());
     update();
     emit Redrawn();
 }
 
-void Button_XP::renderFace(qreal ratio) {
+DevicePlacement Button_XP::screenPlacement() const {
+    // The window's backing store holds the window's pixels times its ratio.
+    const qreal ratio = devicePixelRatioF();
+    const QPoint at = mapTo(window(), QPoint(0, 0));
+    return PlaceOnDevice(QTransform::fromTranslate(at.x(), at.y()) * QTransform::fromScale(ratio, ratio),
+                         ratio, size(), mask());
+}
+
+void Button_XP::renderFace(const DevicePlacement& placement) {
     if (width() > 0 && height() > 0)
-        m_face = PaintButtonFaceAt(faceInputs(), m_memory, ratio);
+        m_face = PaintButtonFaceAt(faceInputs(), m_memory, placement);
     else
         m_face = QImage();
     m_faceSize = size();
+    m_placement = placement;
 }
 
 void Button_XP::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    // The device painted on decides the resolution: the screen's backing
-    // store, or an image of another ratio the window is rendered into.
-    const QPaintDevice* device = painter.paintEngine() ? painter.paintEngine()->paintDevice() : nullptr;
-    const qreal ratio = device ? device->devicePixelRatioF() : devicePixelRatioF();
-    if (!m_face.isNull() && (m_faceSize != size() || !qFuzzyCompare(m_face.devicePixelRatio(), ratio)))
-        renderFace(ratio);
-    if (m_face.isNull())
+    const QTransform toDevice = painter.deviceTransform();
+    const DevicePlacement placement = PlaceOnDevice(toDevice, PaintedDeviceRatio(painter), size(), mask());
+    if (!m_face.isNull() && (m_faceSize != size() || !m_placement.drawsLike(placement)))
+        renderFace(placement);
+    if (m_face.isNull()) {
         painter.fillRect(rect(), palette().button()); // not sized yet: nothing drawn so far
-    else
+        return;
+    }
+    if (!(placement.ratio > 1.0)) {
         painter.drawImage(0, 0, m_face);
+        return;
+    }
+    // Pixel for pixel onto the device pixels the control covers; placed in
+    // the control's own pixels the face would start between device pixels
+    // and lose a line to rounding.
+    painter.setWorldTransform(QTransform::fromTranslate(placement.rect.left(), placement.rect.top()) *
+                              toDevice.inverted());
+    const QRectF whole(m_face.rect());
+    painter.drawImage(whole, m_face, whole);
 }
 
 void Button_XP::pressFromAssistant() {

@@ -194,7 +194,8 @@ private:
     void OpenWithShell(QWidget* owner, const QString& target);
     void g_Font_FontChanged(const QString& propertyName);
     void applySurfaceEnabled(bool enabled);
-    void renderFace(qreal ratio);
+    DevicePlacement screenPlacement() const;
+    void renderFace(const DevicePlacement& placement);
     void applyMousePointer();
     bool isInside(float x, float y) const;
 
@@ -253,4 +254,5 @@ private:
     FaceMemory m_memory;
     QImage m_face;
     QSize m_faceSize; // in pixels, whatever the face's device ratio
+    DevicePlacement m_placement;
 };

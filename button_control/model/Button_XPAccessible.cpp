@@ -53,9 +53,12 @@ QStringList Button_XPAccessible::actionNames() const {
 }
 
 void Button_XPAccessible::doAction(const QString& actionName) {
-    if (actionName == pressAction())
-        button()->pressFromAssistant();
-    else
+    // Queued, as a push button's press is: the click may open a modal box,
+    // and a tool that waits for its call to return could not read that box.
+    if (actionName == pressAction()) {
+        if (button()->isEnabled())
+            QMetaObject::invokeMethod(button(), &Button_XP::pressFromAssistant, Qt::QueuedConnection);
+    } else
         QAccessibleWidget::doAction(actionName);
 }
 

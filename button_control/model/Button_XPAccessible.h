@@ -6,7 +6,7 @@ class Button_XP;
 
 // What assistive technology learns about a Button_XP: a push button named by
 // its caption without the access-key ampersands, its enabled, focused and
-// pressed states, and a press action that clicks it.
+// pressed states, and a press action that clicks it once the call has returned.
 class Button_XPAccessible final : public QAccessibleWidget {
 public:
     explicit Button_XPAccessible(Button_XP* button);

@@ -241,8 +241,17 @@ Error decompressTo(Input& input, const Sink& sink, std::size_t limit, Form* form
         return error;
     };
     std::size_t produced = 0;
-    if (!container)
-        return readAs(bare, inflateTo(input, 0, sink, limit, produced));
+    if (!container) {
+        const Error plain = inflateTo(input, 0, sink, limit, produced);
+        // A container header whose stream size is wrong: the stream behind
+        // it reads, so the cause to name is the header's sizes.
+        if (plain == Error::Corrupt && input.size() > containerHeaderSize && !looksLikeZlibHeader(head)) {
+            std::size_t ignored = 0;
+            if (inflateTo(input, containerHeaderSize, discard, limit, ignored) == Error::None)
+                return Error::SizeMismatch;
+        }
+        return readAs(bare, plain);
+    }
     const std::uint32_t decompressedSize = le32(head.data() + 12);
     if (!looksLikeZlibHeader(head))
         return readAs(wrapped, containerTo(input, decompressedSize, sink, limit));

@@ -30,6 +30,15 @@ private slots:
         QCOMPARE(decodeWindows1250(bytes), name);
     }
 
+    // A letter and its combining accent are one letter of the code page; a
+    // combination it has no letter for is one '?', not the letter and '?'.
+    void decomposedAccentsAreComposed() {
+        QCOMPARE(encodeWindows1250(QStringLiteral("e\u0301 Z\u0307o\u0301\u0142w S\u030C")),
+                 QByteArray("\xE9 \xAF\xF3\xB3w \x8A"));
+        QCOMPARE(encodeWindows1250(QStringLiteral("n\u0303 \u0301")), QByteArray("? ?"));
+        QCOMPARE(representableInWindows1250(QStringLiteral("A\u030A")), QStringLiteral("?"));
+    }
+
     void unrepresentableCharactersBecomeQuestionMarks() {
         QCOMPARE(encodeWindows1250(QStringLiteral("a\u4E2Db")), QByteArray("a?b"));
         // A character beyond the basic plane is one '?', not two.

@@ -34,6 +34,8 @@ QImage rendered(QWidget* window, double ratio) {
 class WindowAccessTest : public QObject {
     Q_OBJECT
 private slots:
+    // Each box is read by its frame's caption, never by the value name next
+    // to it; the frames are groupings named by their captions.
     void boxesAndListAreNamedByTheirFrames() {
         WindowHarness h;
         h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1), ball("Beta", 8, 2, 3)}));
@@ -48,6 +50,12 @@ private slots:
             QAccessibleInterface* face = accessible(widget);
             QCOMPARE(face->text(QAccessible::Name), name);
             QCOMPARE(face->role(), widget == h.list() ? QAccessible::List : QAccessible::EditableText);
+            // A reader takes a "labelled by" relation before the name.
+            for (const auto& [label, relation] : face->relations(QAccessible::Label))
+                QCOMPARE(label->text(QAccessible::Name), name);
+            QAccessibleInterface* frame = face->parent();
+            QCOMPARE(frame->role(), QAccessible::Grouping);
+            QCOMPARE(frame->text(QAccessible::Name), name);
         }
         // The value names are announced with their boxes, and follow them.
         QVERIFY(h.label1() != QStringLiteral("..."));
@@ -55,16 +63,33 @@ private slots:
         QCOMPARE(accessible(h.txt(3))->text(QAccessible::Description), h.label2());
         h.clickRow(0);
         QCOMPARE(accessible(h.txt(1))->text(QAccessible::Description), h.label1());
+        // A value name tells which box controls it: a reader that finds a
+        // label with no relation reads it out as loose text of the frame.
+        const std::pair<const char*, QWidget*> described[] = {{"Label1", h.txt(1)}, {"Label2", h.txt(3)}};
+        for (const auto& [label, box] : described) {
+            const auto relations = accessible(h.find<QWidget>(label))->relations(QAccessible::Controller);
+            QCOMPARE(relations.size(), 1);
+            QCOMPARE(relations.constFirst().first->object(), box);
+        }
+        QCOMPARE(accessible(h.find<QWidget>("Frame8"))->text(QAccessible::Name), QStringLiteral("Mode"));
     }
 
     // Both buttons are push buttons named by their captions, report enabled
-    // and focused, and their press action does what a click does.
-    void buttonsArePushButtonsThatPress() {
+    // and focused, and their press action does what a click does, once the
+    // call has returned, as a stock button's does; the picture's opens the
+    // about box the same way.
+    void buttonsAndPicturePressLikePushButtons() {
         WindowHarness h;
         const QString game = h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)});
         h.open(game);
         Button_XP* save = h.window->Cmd_Zapisz();
         Button_XP* add = h.window->ADD();
+        const auto press = [](QAccessibleInterface* face) {
+            QVERIFY(face->actionInterface());
+            QVERIFY(
+                face->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
+            face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        };
 
         QAccessibleInterface* addFace = accessible(add);
         QCOMPARE(addFace->role(), QAccessible::Button);
@@ -72,14 +97,14 @@ private slots:
         QVERIFY(addFace->state().disabled);
         QVERIFY(addFace->actionInterface());
         addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        QCoreApplication::processEvents();
         QCOMPARE(h.window->ListCount(), 1); // disabled: the press does nothing
 
         h.retype(h.textId(), QStringLiteral("99"));
         QVERIFY(!addFace->state().disabled);
-        QVERIFY(
-            addFace->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()));
-        addFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(h.window->ListCount(), 2);
+        press(addFace);
+        QCOMPARE(h.window->ListCount(), 1);
+        QTRY_COMPARE(h.window->ListCount(), 2);
         QCOMPARE(h.window->table().Get_ID(1), 99);
 
         QAccessibleInterface* saveFace = accessible(save);
@@ -87,10 +112,28 @@ private slots:
         QCOMPARE(saveFace->text(QAccessible::Name), QStringLiteral("Save"));
         save->setFocus();
         QVERIFY(saveFace->state().focused && saveFace->state().focusable);
-        h.messages().clear();
-        saveFace->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-        QCOMPARE(h.messages().size(), std::size_t{1});
-        QCOMPARE(h.messages().front().text, QStringLiteral("Save File"));
+
+        QAccessibleInterface* pictureFace = accessible(h.find<QWidget>("Image1"));
+        QCOMPARE(pictureFace->role(), QAccessible::Graphic);
+        QCOMPARE(pictureFace->text(QAccessible::Name), QStringLiteral("About Vestrel"));
+        QVERIFY(pictureFace->imageInterface());
+        // The box each press opens is shown only after the press has returned.
+        const std::pair<QAccessibleInterface*, QString> pressed[] = {
+            {saveFace, QStringLiteral("Save File")},
+            {pictureFace, QStringLiteral("Tarnholt Team")},
+        };
+        for (const auto& [face, text] : pressed) {
+            h.messages().clear();
+            bool returned = false;
+            bool shownAfterReturn = false;
+            h.fake.messages.onShow = [&](const ShownMessage&) { shownAfterReturn = returned; };
+            press(face);
+            returned = true;
+            QTRY_COMPARE(h.messages().size(), std::size_t{1});
+            QCOMPARE(h.messages().front().text, text);
+            QVERIFY(shownAfterReturn);
+        }
+        h.fake.messages.onShow = nullptr;
         QCOMPARE(h.readGameFile(game).Count(), 2);
 
         // An access key is no part of the name; it is the button's accelerator.
@@ -146,6 +189,85 @@ private slots:
         QCOMPARE(h.messages()[0].text, QStringLiteral("Tarnholt Team"));
         QCOMPARE(h.messages()[1].text, QStringLiteral("Tarnholt Team"));
         QVERIFY(h.messages()[2].text.startsWith(QStringLiteral("Index = 1\r\n")));
+    }
+
+    // A command chosen from the menu bar with F10, the arrow keys and Enter,
+    // or the menu left with Escape, gives the focus back to the control that
+    // had it, as Ctrl+O does, whether the command's box ends with Enter or
+    // Escape.
+    void menusGiveTheFocusBack() {
+        WindowHarness h;
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball("Alpha", 7, 1, 1)}));
+        h.clickRow(0);
+        const QString game =
+            h.writeGameFile("unnamed_1815.bin", {ball("Beta", 8, 2, 3), ball("Gamma", 9, 2, 3)});
+        h.fake.platform.messages = defaultPlatform().messages;
+        h.fake.platform.fileDialog = defaultPlatform().fileDialog;
+        const auto keyToMenus = [](Qt::Key key) {
+            QWidget* popup = QApplication::activePopupWidget();
+            QVERIFY(popup);
+            QTest::keyClick(popup, key);
+        };
+        int answered = 0;
+        const auto answer = [&answered](const std::function<void(QWidget*)>& keys) {
+            QTimer::singleShot(0, [keys, &answered] {
+                QWidget* box = QApplication::activeModalWidget();
+                QVERIFY(box);
+                ++answered;
+                keys(box);
+                if (QApplication::activeModalWidget() == box)
+                    box->close(); // do not leave the test waiting
+            });
+        };
+        const auto enterName = [&game](QWidget* dialog) {
+            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            QVERIFY(name);
+            name->setText(game);
+            QTest::keyClick(name, Qt::Key_Return);
+        };
+        struct Path {
+            const char* what;
+            QWidget* start;
+            std::vector<Qt::Key> keys; // after F10 opened the first menu
+            std::function<void(QWidget*)> modal;
+        };
+        // The opening path comes last: a newly opened list greys the boxes out.
+        const Path paths[] = {
+            {"Escape", h.txt(0), {}, nullptr},
+            {"Info > Description > Mode, Enter on OK",
+             h.txt(1),
+             {Qt::Key_Right, Qt::Key_Right, Qt::Key_Return},
+             [](QWidget* box) { QTest::keyClick(box, Qt::Key_Return); }},
+            {"File > Open, Escape",
+             h.txt(2),
+             {Qt::Key_Down, Qt::Key_Return},
+             [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }},
+            {"File > Open, a name and Enter", h.textId(), {Qt::Key_Down, Qt::Key_Return}, enterName},
+        };
+        for (const Path& path : paths) {
+            h.window->activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(h.window.get()));
+            path.start->setFocus();
+            QCOMPARE(QApplication::focusWidget(), path.start);
+            QTest::keyClick(path.start, Qt::Key_F10);
+            for (const Qt::Key key : path.keys) {
+                if (key == Qt::Key_Return && path.modal)
+                    answer(path.modal);
+                keyToMenus(key);
+            }
+            // Escape closes the open menu and then, where the style keeps the
+            // menu bar highlighted, leaves the bar.
+            for (int escapes = 0; escapes < 2 && QApplication::activePopupWidget(); ++escapes)
+                keyToMenus(Qt::Key_Escape);
+            if (h.window->menuBar()->activeAction())
+                QTest::keyClick(h.window->menuBar(), Qt::Key_Escape);
+            QVERIFY2(!QApplication::activePopupWidget() && !h.window->menuBar()->activeAction(), path.what);
+            // The window's own focus: the offscreen platform activates no
+            // window again once a modal box has closed.
+            QTRY_VERIFY2(h.window->focusWidget() == path.start, path.what);
+        }
+        QCOMPARE(answered, 3);
+        QCOMPARE(h.window->ListCount(), 2); // the name entered was opened
     }
 
     // The about box and the Info texts are the system's message boxes: Enter

@@ -1,5 +1,6 @@
 #include "WindowHarness.h"
 
+#include "ball_table/EditRules.h"
 #include "button_control/model/Button_XP.h"
 
 #include <QClipboard>
@@ -186,6 +187,49 @@ private slots:
         QCOMPARE(table.mid(32 + 72, 64),
                  BallFileBytes::record("\xA3\xF3\x64\x9F ? ?? ? ? ok?!", 0, 0, 0, 0).left(64));
         QCOMPARE(h.readGameFile(game).Get_Nazwa(1), kept);
+    }
+
+    // What is pasted into the name box is a name: accents given as a letter
+    // and a combining mark are composed into the letters the code page has,
+    // line breaks become spaces and other control characters are left out.
+    // A name read with line breaks is listed on one line with a mark for
+    // each, and keeps its bytes until the user edits the name itself.
+    void pastedAndReadNamesStayNames() {
+        WindowHarness h;
+        const QString game =
+            h.writeGameFile("unnamed_1964.bin", {ball("Top\r\nBall", 10, 5, 1), ball("B", 20, 2, 16)});
+        h.open(game);
+        const QString mark{QChar(controlMark)};
+        QCOMPARE(h.window->ListItem(0), QStringLiteral("1 : Top") + mark + mark + QStringLiteral("Ball"));
+        const QModelIndex first = h.list()->model()->index(0, 0);
+        QCOMPARE(first.data().toString(), h.window->ListItem(0));
+
+        h.clickRow(0);
+        QCOMPARE(h.txt(2)->text(), QStringLiteral("Top Ball"));
+        WindowHarness::retype(h.txt(0), QStringLiteral("11"));
+        h.action("MnuSaveFile")->trigger();
+        QCOMPARE(h.messages().back().text, QStringLiteral("Save File"));
+        QByteArray table = WindowHarness::unpack(BallFileBytes::readFile(game));
+        QCOMPARE(table.mid(32, 72), BallFileBytes::record("Top\r\nBall", 11, 5, 1, 0));
+
+        const std::pair<QString, QString> pastes[] = {
+            {QStringLiteral("Line1\nLine2"), QStringLiteral("Line1 Line2")},
+            {QStringLiteral("A\r\nB\tC\u0007D\u2028E\r"), QStringLiteral("A B CD E ")},
+            {QStringLiteral("Cafe\u0301 Z\u0307o\u0301\u0142w n\u0303"),
+             QStringLiteral("Caf\u00E9 \u017B\u00F3\u0142w ?")},
+        };
+        for (const auto& [pasted, kept] : pastes) {
+            h.txt(2)->setFocus();
+            h.txt(2)->selectAll();
+            QGuiApplication::clipboard()->setText(pasted);
+            QTest::keyClick(h.txt(2), Qt::Key_V, Qt::ControlModifier);
+            QCOMPARE(h.txt(2)->text(), kept);
+            QCOMPARE(h.txt(2)->cursorPosition(), int(kept.size()));
+            QCOMPARE(h.window->ListItem(0), QStringLiteral("1 : ") + kept);
+        }
+        h.action("MnuSaveFile")->trigger();
+        table = WindowHarness::unpack(BallFileBytes::readFile(game));
+        QCOMPARE(table.mid(32, 64), BallFileBytes::record("Caf\xE9 \xAF\xF3\xB3w ?", 0, 0, 0, 0).left(64));
     }
 
     void addIsEnabledExactlyWhileTheBoxHoldsText() {

@@ -141,10 +141,17 @@ private slots:
     }
 
     // A line longer than the list is cut at its edge, as a list box does,
-    // not shortened with "...", and the list does not scroll sideways.
+    // not shortened with "...", and the list does not scroll sideways; a
+    // name read with line breaks too.
+    void longListLinesAreCutAtTheEdge_data() {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("plain") << QString(63, u'W');
+        QTest::newRow("line breaks") << QStringLiteral("Top\r\n") + QString(58, u'W');
+    }
     void longListLinesAreCutAtTheEdge() {
+        QFETCH(QString, name);
         WindowHarness h;
-        h.open(h.writeGameFile("unnamed_1964.bin", {ball(QString(63, u'W'), 1, 5, 1)}));
+        h.open(h.writeGameFile("unnamed_1964.bin", {ball(name, 1, 5, 1)}));
         h.clickRow(0);
         h.list()->setFocus();
         QTest::keyClick(h.list(), Qt::Key_End);

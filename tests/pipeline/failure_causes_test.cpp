@@ -1,5 +1,6 @@
 #include "PipelineHarness.h"
 
+#include <QRegularExpression>
 #include <QTest>
 
 #include <cerrno>
@@ -106,28 +107,57 @@ private slots:
         QCOMPARE(entriesBeside(path), QStringList{"unnamed_1964.bin"});
     }
 
-    // A failed decompression names its cause and leaves no copy behind.
+    // A failed decompression names its cause in Polish, with the tool's own
+    // line below it, and leaves no copy behind.
     void toolFailuresOnOpen_data() {
         QTest::addColumn<bool>("killed");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("killed") << true << "przerwany";
-        QTest::newRow("fails") << false << "zlibtool: the file is damaged";
+        QTest::addColumn<QString>("toolLine");
+        QTest::addColumn<QString>("cause");
+        QTest::newRow("killed") << true << ""
+                                << "przerwany";
+        QTest::newRow("unknown reason") << false << "zlibtool: the file is damaged"
+                                        << "nie rozpakował pliku.";
+        QTest::newRow("not zlib") << false << "zlibtool: /g/a.bin: not a valid zlib stream"
+                                  << "nie jest poprawnym strumieniem zlib";
+        QTest::newRow("sizes") << false
+                               << "zlibtool: /g/a.bin: the sizes in the header do not match the zlib stream"
+                               << "rozmiary zapisane w nagłówku";
+        QTest::newRow("disk full") << false
+                                   << "zlibtool: cannot write /g/a.bin.unzlib: No space left on device"
+                                   << "nie udało się zapisać rozpakowanej tabeli";
+        QTest::newRow("unreadable") << false << "zlibtool: cannot open /g/a.bin: Permission denied"
+                                    << "nie udało się odczytać kopii pliku";
+        QTest::newRow("the real tool") << false << ""
+                                       << "nie jest poprawnym strumieniem zlib";
     }
     void toolFailuresOnOpen() {
         QFETCH(bool, killed);
-        QFETCH(QString, expected);
+        QFETCH(QString, toolLine);
+        QFETCH(QString, cause);
         PipelineHarness h;
         QVERIFY(h.tools.isValid());
-        const QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
-        h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
-            // Leaves a partial result, as a tool stopped halfway might.
-            BallFileBytes::writeFile(arguments[0] + ".unzlib", "partial");
-            Q_UNUSED(program);
-            return killed ? crashed() : ProcessOutcome::exited(1, expected + "\n");
-        };
+        QString path = h.game("unnamed_1964.bin", ballFileBytes(numberedBalls(5)));
+        if (!killed && toolLine.isEmpty()) {
+            path = h.tools.scratch() + "not_a_game.bin";
+            QVERIFY(BallFileBytes::writeFile(path, "no zlib stream in here"));
+        } else {
+            h.fake.processes.fullReplacement = [&](const QString& program, const QStringList& arguments) {
+                // Leaves a partial result, as a tool stopped halfway might.
+                BallFileBytes::writeFile(arguments[0] + ".unzlib", "partial");
+                Q_UNUSED(program);
+                return killed ? crashed() : ProcessOutcome::exited(1, "some detail\n" + toolLine + "\n");
+            };
+        }
         QCOMPARE(h.openPath(path), OpenOutcome::Failed);
-        QVERIFY2(h.lastMessage().startsWith("Wystąpił błąd") && h.lastMessage().contains(expected),
-                 qPrintable(h.lastMessage()));
+        const QString message = h.lastMessage();
+        const qsizetype causeAt = message.indexOf(cause);
+        QVERIFY2(message.startsWith("Wystąpił błąd") && causeAt > 0, qPrintable(message));
+        // The tool's own line, in full and after the Polish words.
+        if (!killed)
+            QVERIFY2(message.lastIndexOf(QRegularExpression("\nzlibtool: .+$")) > causeAt,
+                     qPrintable(message));
+        if (!toolLine.isEmpty())
+            QVERIFY2(message.endsWith("\n" + toolLine), qPrintable(message));
         QCOMPARE(h.everyWorkingEntry(), QStringList());
     }
 

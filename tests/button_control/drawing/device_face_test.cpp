@@ -1,6 +1,7 @@
 #include "FaceTestSupport.h"
 
 #include <QTest>
+#include <QTransform>
 
 namespace {
 
@@ -94,6 +95,72 @@ private slots:
                             const int red = qRed(device.pixel(column, dy));
                             QVERIFY2(red <= previous, qPrintable(where));
                             previous = red;
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    // A control whose edges fall between device pixels, as most do at 125 %,
+    // 150 % and 175 %: the face covers exactly the device pixels the screen
+    // gives the control, every pixel its region shows is opaque (a
+    // transparent one shows black on the screen), each side's outline is one
+    // line thick, and every shown pixel on the region's edge is outline, at
+    // the cut corners too.
+    void facesBetweenDevicePixels() {
+        for (const bool enabled : {true, false}) {
+            FaceInputs in = faceOf(153, 25, 3);
+            in.Enabled = enabled;
+            const QImage one = paint(in);
+            // The disabled face has corner pixels of a colour of their own.
+            const QList<QRgb> outline{opaque(one.pixel(76, 0)), opaque(one.pixel(1, 1))};
+            for (const double ratio : {1.25, 1.5, 1.75, 2.0}) {
+                const int line = FaceLineWidth(ratio);
+                for (int offset = 0; offset < 4; ++offset) {
+                    const QString where = QStringLiteral("%1 at %2x, offset %3")
+                                              .arg(enabled ? "enabled" : "disabled")
+                                              .arg(ratio)
+                                              .arg(offset);
+                    const QPoint at(100 + offset, 7 + 3 * offset);
+                    const DevicePlacement placement = PlaceOnDevice(
+                        QTransform::fromTranslate(at.x(), at.y()) * QTransform::fromScale(ratio, ratio),
+                        ratio, QSize(153, 25), MakeRoundRegion(153, 25));
+                    QCOMPARE(placement.rect.topLeft(),
+                             QPoint(qRound(at.x() * ratio), qRound(at.y() * ratio)));
+                    QCOMPARE(placement.rect.bottomRight() + QPoint(1, 1),
+                             QPoint(qRound((at.x() + 153) * ratio), qRound((at.y() + 25) * ratio)));
+                    FaceMemory memory = memoryFor(in);
+                    const QImage face = PaintButtonFaceAt(in, memory, placement);
+                    QCOMPARE(face.size(), placement.rect.size());
+
+                    const auto shown = [&](int x, int y) { return placement.visible.contains(QPoint(x, y)); };
+                    for (int y = 0; y < face.height(); ++y) {
+                        for (int x = 0; x < face.width(); ++x) {
+                            if (!shown(x, y))
+                                continue;
+                            const QString pixel = where + QStringLiteral(": pixel %1, %2").arg(x).arg(y);
+                            QVERIFY2(qAlpha(face.pixel(x, y)) == 255, qPrintable(pixel));
+                            const bool onEdge =
+                                !shown(x - 1, y) || !shown(x + 1, y) || !shown(x, y - 1) || !shown(x, y + 1);
+                            if (onEdge)
+                                QVERIFY2(outline.contains(opaque(face.pixel(x, y))), qPrintable(pixel));
+                        }
+                    }
+                    // Across the middle of each side: the line, then the face.
+                    const int midX = face.width() / 2;
+                    const int midY = face.height() / 2;
+                    const QList<QList<QPoint>> inward{
+                        {{midX, 0}, {0, 1}},
+                        {{midX, face.height() - 1}, {0, -1}},
+                        {{0, midY}, {1, 0}},
+                        {{face.width() - 1, midY}, {-1, 0}},
+                    };
+                    for (const QList<QPoint>& side : inward) {
+                        for (int k = 0; k <= line; ++k) {
+                            const QPoint p = side[0] + side[1] * k;
+                            QVERIFY2(outline.contains(opaque(face.pixel(p))) == (k < line),
+                                     qPrintable(where + QStringLiteral(": %1, %2").arg(p.x()).arg(p.y())));
                         }
                     }
                 }

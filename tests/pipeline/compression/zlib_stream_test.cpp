@@ -157,8 +157,9 @@ private slots:
         const auto compressedSize = std::uint32_t(stream.size());
         QCOMPARE(decompress(container(stream, compressedSize, 9999)).error, Error::SizeMismatch);
         QCOMPARE(decompress(container(stream, compressedSize, 10001)).error, Error::SizeMismatch);
-        QVERIFY(!decompress(container(stream, compressedSize + 1, 10000)).ok());
-        QVERIFY(!decompress(container(stream, compressedSize - 1, 10000)).ok());
+        // A wrong stream size is named as such, not as a broken stream.
+        QCOMPARE(decompress(container(stream, compressedSize + 1, 10000)).error, Error::SizeMismatch);
+        QCOMPARE(decompress(container(stream, compressedSize - 1, 10000)).error, Error::SizeMismatch);
         Bytes withTail = container(stream, compressedSize, 10000);
         withTail.push_back(0);
         QVERIFY(!decompress(withTail).ok());
