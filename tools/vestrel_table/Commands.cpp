@@ -419,6 +419,11 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
         parser, formatFrom(given, textPath, nullptr).value_or(TextFormat::Csv), false, output, "import");
     if (!checked)
         return usage;
+    // The game file is read and decompressed while the text is read: the
+    // two take about as long, and neither needs the other.
+    std::future<ReadOutcome> gameFile;
+    if (replace || append)
+        gameFile = std::async(std::launch::async, [&path] { return readTableFile(path); });
     const std::optional<QByteArray> text = readText(textPath, output);
     if (!text)
         return failure;
@@ -431,10 +436,6 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     if (!replace && !append)
         return explainImportModes(path, textName, importText(*text, reading, ImportMode::Replace, 0), output);
 
-    // The game file is read and decompressed while the text is read: the
-    // two take about as long, and neither needs the other.
-    std::future<ReadOutcome> gameFile =
-        std::async(std::launch::async, [&path] { return readTableFile(path); });
     const ParsedText parsed = parseText(*text, reading);
     ReadOutcome read = gameFile.get();
     // A table replaced as a whole needs only its form: its old balls are not
