@@ -9,7 +9,6 @@
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -172,14 +171,6 @@ QString megabytes(qint64 bytes) {
     return QString::number((bytes + (1 << 20) - 1) >> 20);
 }
 
-// The working copy at copyPath and every file the tool makes from it.
-QStringList workingFilesFrom(const QString& copyPath) {
-    QStringList paths{copyPath};
-    for (const char* suffix : {".unzlib", ".unzlib.zlib", ".unzlib.zlib.unzlib"})
-        paths << copyPath + QLatin1String(suffix);
-    return paths;
-}
-
 } // namespace
 
 // Marks a command as running, so that a second Open or Save that arrives
@@ -203,7 +194,7 @@ GameFilePipeline::GameFilePipeline(Baza& table, Platform& platform, QWidget* own
     : m_table(table), m_platform(platform), m_owner(owner),
       // In the system's own form, as every path built on it goes into a
       // command line and messages; on Windows a caller may pass '/'.
-      m_appPath(QDir::toNativeSeparators(appPath)) {
+      m_appPath(QDir::toNativeSeparators(appPath)), m_folder(m_appPath) {
     if (!m_appPath.endsWith(QDir::separator()))
         m_appPath += QDir::separator();
 }
@@ -216,8 +207,7 @@ QString GameFilePipeline::applicationPath() {
 }
 
 QString GameFilePipeline::workingFolder() const {
-    const QChar separator = QDir::separator();
-    return m_appPath + QStringLiteral("zlib") + separator + QStringLiteral("temp") + separator;
+    return m_folder.path();
 }
 
 QString GameFilePipeline::toolPath() const {
@@ -232,36 +222,14 @@ QString GameFilePipeline::compressCommandLine() const {
     return quoted(toolPath()) + u' ' + quoted(m_table.Path());
 }
 
-void GameFilePipeline::showError(const QString& text) const {
+void GameFilePipeline::showError(const QString& text) {
+    // No other window waits for the folder while the message waits for the user.
+    m_folder.release();
     m_platform.messages->show(m_owner, text, applicationTitle, MessageIcon::Critical);
 }
 
 ProcessOutcome GameFilePipeline::runTool(const QString& commandLine) const {
     return Scn_Process(*m_platform.processes).run(commandLine);
-}
-
-QString GameFilePipeline::workingNameFor(const QString& gameFileName) {
-    // The longest name built on it is the check run's output, and the tool
-    // writes each output under a temporary name up to 22 bytes longer. 255
-    // bytes is the usual limit for one name. Counted in UTF-8, the most a
-    // name takes on any system: Windows counts UTF-16 units, never more, but
-    // its programs may also write to a file system that counts UTF-8 bytes.
-    constexpr qsizetype longestSuffix = 19 + 22;
-    constexpr qsizetype nameLimit = 255;
-    constexpr qsizetype allowed = nameLimit - longestSuffix;
-    if (gameFileName.toUtf8().size() <= allowed)
-        return gameFileName;
-    // The start of the name stays readable; the digest keeps two long names
-    // that start alike apart.
-    const QString digest = QString::fromLatin1(
-        QCryptographicHash::hash(gameFileName.toUtf8(), QCryptographicHash::Sha256).toHex().left(16));
-    QString start = gameFileName;
-    while (!start.isEmpty() && start.toUtf8().size() > allowed - 1 - digest.size()) {
-        start.chop(1);
-        if (!start.isEmpty() && start.back().isHighSurrogate())
-            start.chop(1);
-    }
-    return start + u'~' + digest;
 }
 
 GameFilePipeline::OpenOutcome GameFilePipeline::open() {
@@ -297,11 +265,13 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         showError(text);
         return OpenOutcome::Refused;
     };
+    // Taken once the file is chosen: no other window waits on this one's dialog.
+    const WorkingFolder::Turn turn = m_folder.takeForOpen();
+    if (!turn.held())
+        return refuse(turn.problemInPolish() +
+                      QStringLiteral(" Nie można więc otworzyć pliku „%1”.").arg(chosen));
     const QString folder = workingFolder();
     const QFileInfo folderInfo(folder);
-    if (!folderInfo.isDir())
-        return refuse(QStringLiteral("Brak folderu roboczego „%1”, więc nie można otworzyć pliku „%2”.")
-                          .arg(QDir::toNativeSeparators(folder), chosen));
     const QFileInfo source(chosen);
     if (!source.isFile() || !source.isReadable())
         return refuse(
@@ -319,7 +289,10 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
             QStringLiteral("Plik „%1” leży w folderze roboczym programu Vestrel, który jest opróżniany "
                            "po każdym zapisie. Skopiuj go do innego folderu i otwórz go stamtąd.")
                 .arg(chosen));
-    const QString name = workingNameFor(dialog.TitleName());
+    const QString name = m_folder.claim(dialog.TitleName());
+    if (name.isEmpty())
+        return refuse(QStringLiteral("Nie można zapisać pliku „%1”, więc nie można otworzyć pliku „%2”.")
+                          .arg(m_folder.claimsFile(), chosen));
     const QString copyPath = folder + name;
     const QString resultPath = copyPath + QStringLiteral(".unzlib");
     // Renaming the file would not help when Vestrel's own folder is at fault.
@@ -337,7 +310,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
                 .arg(chosen));
 
     // A result left by an earlier run must never be loaded for this file.
-    for (const QString& path : workingFilesFrom(copyPath)) {
+    for (const QString& path : m_folder.filesOf(name)) {
         if (!removeIfPresent(path))
             return refuse(
                 QStringLiteral("Nie można usunąć pliku „%1” z folderu roboczego, więc nie można otworzyć "
@@ -351,7 +324,6 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     if (!original.outcome.ok())
         return refuse(QStringLiteral("Nie udało się odczytać pliku „%1”.\n\nKomunikat systemu:\n%2")
                           .arg(chosen, readProblem(original.outcome, QStringLiteral("za mało pamięci"))));
-    m_workingNames.insert(name);
     if (const QString problem = writeFile(copyPath, original.bytes); !problem.isEmpty()) {
         removeIfPresent(copyPath);
         return refuse(QStringLiteral("Nie udało się skopiować pliku „%1” do „%2”.\n\nKomunikat systemu:\n%3")
@@ -368,7 +340,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         const storage::ReadResult table =
             storage::readFile(table_file::storagePath(resultPath), compression::maxDecompressedSize);
         if (table.outcome.problem == storage::Problem::NoMemory) {
-            removeWorkingFilesOf(name);
+            m_folder.removeFilesOf(name);
             return refuse(QStringLiteral("Za mało pamięci, aby otworzyć plik „%1”.").arg(chosen));
         }
         if (!table.outcome.ok())
@@ -385,7 +357,8 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         // the file just chosen; the copy and any partial result go too.
         m_table.Clear();
         m_gameFile.clear();
-        removeWorkingFilesOf(name);
+        m_folder.removeFilesOf(name);
+        m_folder.release();
         m_platform.messages->show(m_owner, QStringLiteral("Wystąpił błąd\n\n") + problem, applicationTitle,
                                   MessageIcon::None);
         return OpenOutcome::Failed;
@@ -396,6 +369,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     // Judged by the stream code itself, so that Save writes the form the
     // tool read.
     m_form = compression::formOf(original.bytes).form;
+    m_folder.release();
     if (original.recovered)
         m_platform.messages->show(
             m_owner,
@@ -426,6 +400,12 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         showError(QStringLiteral("Error"));
         return SaveOutcome::Failed;
     }
+    std::optional<WorkingFolder::Turn> turn(m_folder.take());
+    if (!turn->held()) {
+        showError(QStringLiteral("Error\n\n") + turn->problem() +
+                  QStringLiteral("\n\n\"%1\" was not changed.").arg(m_gameFile));
+        return SaveOutcome::Failed;
+    }
     const std::optional<QByteArray> tableBytes = m_table.fileBytes();
     if (!tableBytes || !m_table.Zapisz(QString())) {
         showError(
@@ -451,8 +431,14 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
     // overwritten without the user's word.
     std::optional<storage::FileIdentity> expected = m_known;
     if (const std::optional<QString> change = changeOnDisk(expected)) {
+        // No other window waits for the folder while the question waits for
+        // the user; this window's files are its own meanwhile all the same.
+        turn.reset();
         if (!m_platform.messages->ask(m_owner, *change, applicationTitle))
             return SaveOutcome::Declined;
+        turn.emplace(m_folder.take());
+        if (!turn->held())
+            return fail(turn->problem());
     }
     if (!removeIfPresent(packed))
         return fail(QStringLiteral("\"%1\" in the working folder cannot be deleted.")
@@ -490,7 +476,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         storage::replaceFile(table_file::storagePath(m_gameFile), *whole, options);
     if (!replaced.outcome.ok() && replaced.outcome.after == storage::After::Unchanged)
         return fail(saveProblem(replaced.outcome));
-    deleteWorkingFiles();
+    m_folder.clean();
     if (!replaced.outcome.ok()) {
         if (replaced.outcome.after == storage::After::Replaced)
             noteSaved(replaced.written);
@@ -498,6 +484,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
         return SaveOutcome::Failed;
     }
     noteSaved(replaced.written);
+    m_folder.release();
     m_platform.messages->show(m_owner, QStringLiteral("Save File"), applicationTitle, MessageIcon::None);
     return SaveOutcome::Saved;
 }
@@ -560,25 +547,12 @@ QString GameFilePipeline::saveProblem(const storage::Outcome& outcome) const {
 }
 
 void GameFilePipeline::Clear_Temp() {
-    if (m_busy)
+    if (m_busy) {
         m_clearTempWhenIdle = true;
-    else
-        deleteWorkingFiles();
-}
-
-void GameFilePipeline::removeWorkingFilesOf(const QString& workingName) const {
-    for (const QString& path : workingFilesFrom(workingFolder() + workingName))
-        removeIfPresent(path);
-}
-
-void GameFilePipeline::deleteWorkingFiles() const {
-    const QDir folder(workingFolder());
-    if (!folder.exists())
         return;
-    // Visible ordinary files, and the files of every game file opened in this
-    // run: other hidden files and sub-folders are not ours to delete.
-    for (const QString& name : folder.entryList(QDir::Files))
-        QFile::remove(folder.filePath(name));
-    for (const QString& name : m_workingNames)
-        removeWorkingFilesOf(name);
+    }
+    // Busy while it waits for another window's Open or Save to end.
+    BusyScope running(*this);
+    if (const WorkingFolder::Turn turn = m_folder.take(); turn.held())
+        m_folder.clean();
 }

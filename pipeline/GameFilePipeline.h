@@ -1,9 +1,9 @@
 #pragma once
 
+#include "pipeline/WorkingFolder.h"
 #include "pipeline/compression/ZlibStream.h"
 #include "pipeline/storage/FileStore.h"
 
-#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -14,7 +14,9 @@ struct Platform;
 struct ProcessOutcome;
 
 // The main window's Open, Save and working-folder handling: copies the game
-// file into App_Path + "zlib/temp/", has zlibtool decompress it, loads it into
+// file into the working folder (App_Path + "zlib/temp/", or the user's own
+// when that cannot be written; see WorkingFolder), has zlibtool decompress it,
+// loads it into
 // the ball table, and on save writes, recompresses, verifies and puts the
 // result over the game file, asking first if another program changed the
 // file since Vestrel opened or last saved it. Shows its own message boxes
@@ -39,9 +41,10 @@ public:
 
     OpenOutcome open();
     SaveOutcome save();
-    // Deletes the ordinary files of the working folder and every file Vestrel
-    // put there, hidden ones included. Asked for while a command runs, it
-    // waits until that command has finished.
+    // Deletes every file this window put in the working folder, hidden ones
+    // included, and the visible files no other open window claims. Asked for
+    // while a command runs, it waits until that command has finished; while
+    // another window works in the folder, until that one has.
     void Clear_Temp();
 
     bool busy() const { return m_busy; }
@@ -49,14 +52,10 @@ public:
     // The game file the table came from, which Save writes to; empty before
     // the first successful open and after a failed one.
     QString Game_File() const { return m_gameFile; }
-    // App_Path + "zlib/temp/", with the platform's separators.
+    // The working folder in use, with the platform's separators.
     QString workingFolder() const;
     QString toolPath() const;
-
-    // The name of the opened game file's copy in the working folder: the
-    // game file's own name, shortened only when the tool's names built on it
-    // would be longer than a file system allows.
-    static QString workingNameFor(const QString& gameFileName);
+    WorkingFolder& folder() { return m_folder; }
 
     // The tool's command lines, exactly as they are run: decompressing the
     // copy named fileName, and compressing the table's file.
@@ -76,15 +75,14 @@ private:
     std::optional<QString> changeOnDisk(std::optional<storage::FileIdentity>& expected) const;
     QString saveProblem(const storage::Outcome& outcome) const;
     void noteSaved(const storage::FileIdentity& written);
-    void showError(const QString& text) const;
+    void showError(const QString& text);
     ProcessOutcome runTool(const QString& commandLine) const;
-    void deleteWorkingFiles() const;
-    void removeWorkingFilesOf(const QString& workingName) const;
 
     Baza& m_table;
     Platform& m_platform;
     QWidget* m_owner;
     QString m_appPath;
+    WorkingFolder m_folder;
     QString m_gameFile;
     // The form the game file was read in, to save it back in; the working
     // copy is gone after the first save, so it is kept here.
@@ -92,9 +90,6 @@ private:
     // What the game file held when it was opened or last saved.
     storage::FileIdentity m_known;
     Known m_knownFrom = Known::Opened;
-    // Every working name used in this run, so that their files are removed
-    // even when a dot makes them hidden.
-    QSet<QString> m_workingNames;
     bool m_busy = false;
     bool m_clearTempWhenIdle = false;
 };

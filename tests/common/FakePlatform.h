@@ -31,6 +31,8 @@ public:
     // they run out.
     bool ask(QWidget*, const QString& text, const QString&) override {
         asked << text;
+        if (onAsk)
+            onAsk(text);
         if (answers.empty())
             return false;
         const bool answer = answers.front();
@@ -40,6 +42,7 @@ public:
     std::vector<ShownMessage> shown;
     std::function<void(const ShownMessage&)> onShow;
     QStringList asked;
+    std::function<void(const QString&)> onAsk;
     std::deque<bool> answers;
 };
 

@@ -51,3 +51,49 @@ start_and_open() {
     xdotool type --delay 5 "$path"
     xdotool key Return
 }
+
+# rename_first_ball_and_save <app folder> <game file> <working folder>: on an
+# X display, starts the editor, opens the game file, renames the first ball
+# to "E2E Renamed Ball", saves with Ctrl+S, answers "Save File" and quits
+# with Ctrl+Q. Prints FAIL and returns 1 when a step does not happen.
+rename_first_ball_and_save() {
+    local app=$1 game=$2 working=$3 box
+    fail() { echo "FAIL: $*"; kill "$editor" 2>/dev/null || true; return 1; }
+    start_and_open "$app" "$game" || case $? in
+        1) fail "the main window did not appear"; return 1 ;;
+        *) fail "the open dialog did not appear"; return 1 ;;
+    esac
+    # The dialog closes, the tool runs and the list fills. Keys sent while the
+    # tool runs would reach a still empty list, so wait for the tool's result.
+    for _ in $(seq 100); do
+        xdotool search --onlyvisible --name '^unnamed_1964\.bin$' >/dev/null 2>&1 || break
+        sleep 0.1
+    done
+    for _ in $(seq 200); do
+        [ -f "$working/unnamed_1964.bin.unzlib" ] && break
+        sleep 0.1
+    done
+    # The table is loaded once the tool has ended; under wine that takes longer.
+    for _ in $(seq 100); do
+        pgrep -f 'zlib[/\]zlibtool' >/dev/null || break
+        sleep 0.1
+    done
+    if [ -f "$app/vestrel.exe" ]; then sleep 2; else sleep 0.5; fi
+    xdotool windowfocus --sync "$main"
+    xdotool key Down Home       # a ball selected, then the first one
+    xdotool key Tab Tab Tab     # Index, ID, then the name box
+    xdotool key ctrl+a
+    xdotool type --delay 5 "E2E Renamed Ball"
+    xdotool key ctrl+s
+    box=$(find_window '^Vestrel$') || { fail "no message after saving"; return 1; }
+    xdotool windowfocus --sync "$box"
+    xdotool key Return
+    sleep 0.3
+    xdotool windowfocus --sync "$main"
+    xdotool key ctrl+q
+    for _ in $(seq 100); do
+        kill -0 "$editor" 2>/dev/null || return 0
+        sleep 0.1
+    done
+    fail "the editor did not end after Ctrl+Q"
+}

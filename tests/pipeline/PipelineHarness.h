@@ -28,10 +28,15 @@ struct PipelineHarness {
     QString lastMessage() const {
         return fake.messages.shown.empty() ? QString() : fake.messages.shown.back().text;
     }
-    // Every entry of the working folder, hidden ones included.
+    // Every entry of the working folder, hidden ones included, but for the
+    // list and lock the open pipeline keeps there while it lives.
     QStringList everyWorkingEntry() const {
-        return QDir(tools.workingFolder())
-            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        QStringList entries =
+            QDir(tools.workingFolder())
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        entries.removeIf(
+            [](const QString& entry) { return entry.startsWith(QStringLiteral(".vestrel-window-")); });
+        return entries;
     }
 };
 

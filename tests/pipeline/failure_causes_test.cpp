@@ -258,8 +258,8 @@ private slots:
             QCOMPARE(qtBytes(table.data), ballFileBytes(expected));
             QCOMPARE(h.everyWorkingEntry(), QStringList());
         }
-        QCOMPARE(GameFilePipeline::workingNameFor("unnamed_1964.bin"), QString("unnamed_1964.bin"));
-        QVERIFY(GameFilePipeline::workingNameFor(longest) != GameFilePipeline::workingNameFor(longest + "x"));
+        QCOMPARE(WorkingFolder::nameFor("unnamed_1964.bin"), QString("unnamed_1964.bin"));
+        QVERIFY(WorkingFolder::nameFor(longest) != WorkingFolder::nameFor(longest + "x"));
     }
 };
 
