@@ -141,18 +141,30 @@ QString storableText(QStringView text) {
 }
 
 std::optional<QByteArray> fileBytes(const QByteArray& records) {
+    QByteArray copy = records;
+    return fileBytes(std::move(copy));
+}
+
+std::optional<QByteArray> fileBytes(QByteArray&& records) {
     const qint64 count = records.size() / recordSize;
     const std::optional<std::int32_t> dataSize = dataSizeFor(count);
     if (!dataSize || records.size() % recordSize != 0)
         return std::nullopt;
-    QByteArray bytes = header(*dataSize);
-    bytes.append(records);
-    char* p = bytes.data();
-    for (char* record = p + headerSize; record < p + bytes.size(); record += recordSize) {
+    records.prepend(header(*dataSize));
+    char* p = records.data();
+    for (char* record = p + headerSize; record < p + records.size(); record += recordSize) {
         const void* nul = std::memchr(record, 0, nameSize);
         const qsizetype length = nul ? static_cast<const char*>(nul) - record : nameSize - 1;
         std::memset(record + length, 0, nameSize - length);
     }
+    return std::move(records);
+}
+
+QByteArray withRoomForHeader(qsizetype size) {
+    // Bytes dropped from the front of unshared bytes stay free there, and a
+    // later prepend fills them in place.
+    QByteArray bytes(headerSize + size, '\0');
+    bytes.remove(0, headerSize);
     return bytes;
 }
 

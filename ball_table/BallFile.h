@@ -71,6 +71,12 @@ QString storableText(QStringView text);
 // `read` gives them come back byte for byte. nullopt when there are too many
 // records for Data_Size.
 std::optional<QByteArray> fileBytes(const QByteArray& records);
+// The same, taking the records over: where they have room in front (as
+// `withRoomForHeader` leaves), the header goes there and the table is not
+// copied.
+std::optional<QByteArray> fileBytes(QByteArray&& records);
+// `size` zero bytes for records, with room for the header in front of them.
+QByteArray withRoomForHeader(qsizetype size);
 
 // The 32-byte header for this Data_Size.
 QByteArray header(std::int32_t dataSize);

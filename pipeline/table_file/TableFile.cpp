@@ -74,6 +74,11 @@ bool startsLikeTable(const QByteArray& bytes) {
 // the output in `out`; the whole stream is read through either way.
 compression::Error unpack(const QByteArray& bytes, QByteArray& out, compression::Form* form,
                           qsizetype keep = compression::maxDecompressedSize) {
+    // Room for what a ball table's stream holds, set aside at once: grown
+    // piece by piece, the table was copied to fresh memory again and again.
+    // Memory set aside and never written costs nothing.
+    constexpr qsizetype tableRatio = 32;
+    out.reserve(std::min({keep, qsizetype(compression::maxDecompressedSize), bytes.size() * tableRatio}));
     return compression::decompressTo(
         bytesOf(bytes),
         [&out, keep](std::span<const unsigned char> piece) {
@@ -214,6 +219,10 @@ ReadOutcome readTableForm(const QString& path) {
 
 std::optional<QByteArray> tableBytes(const QByteArray& records) {
     return BallFile::fileBytes(records);
+}
+
+std::optional<QByteArray> tableBytes(QByteArray&& records) {
+    return BallFile::fileBytes(std::move(records));
 }
 
 QString writeTableFile(const QString& path, const TableFile& table) {

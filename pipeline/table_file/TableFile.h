@@ -60,6 +60,7 @@ std::optional<QByteArray> readStandardInput(QString* error);
 // The decompressed table bytes (header and records) of these records, as the
 // editor saves them; nullopt when there are too many.
 std::optional<QByteArray> tableBytes(const QByteArray& records);
+std::optional<QByteArray> tableBytes(QByteArray&& records); // without a copy where it can
 
 // Writes the table in its form over `path`: compressed and verified (the
 // written form decompresses to the same table in the same form) before the

@@ -20,6 +20,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace table_text {
 
@@ -32,6 +33,13 @@ constexpr std::array<BallFile::Field, 4> numberFields = {BallFile::Field::ID, Ba
 constexpr std::array<char, 3> delimiters = {',', ';', '\t'};
 // Longer numbers are outside every range the table knows, whatever follows.
 constexpr qsizetype maxDigits = 9;
+
+// A whole number as a field holds it: nothing to round, only the range.
+std::optional<std::int16_t> sixteenBit(std::int32_t value) {
+    if (value < std::numeric_limits<std::int16_t>::min() || value > std::numeric_limits<std::int16_t>::max())
+        return std::nullopt;
+    return std::int16_t(value);
+}
 
 const char* recordAt(const QByteArray& records, qsizetype index) {
     return records.constData() + index * BallFile::recordSize;
@@ -205,8 +213,8 @@ struct CsvReader {
         }
         const int column = columnOf[index];
         if (column == Name) {
-            row.nameStart = parsed.names.size();
-            row.nameSize = text.size();
+            row.nameStart = std::int32_t(parsed.names.size());
+            row.nameSize = std::int32_t(text.size());
             parsed.names += text;
             return;
         }
@@ -648,7 +656,10 @@ ParsedText parseCsv(QByteArrayView text, char delimiter) {
     csv_set_delim(&csv.parser, static_cast<unsigned char>(delimiter));
     CsvReader reader;
     reader.delimiter = delimiter;
-    reader.parsed.rows.reserve(text.size() / 32);
+    // Set aside at once (what is never written costs nothing): the rows
+    // and names would otherwise be copied to fresh memory as they grow.
+    reader.parsed.rows.reserve(std::size_t(text.size() / 32));
+    reader.parsed.names.reserve(text.size());
     bool parsed = true;
     for (qsizetype start = 0; start < text.size() && parsed;) {
         // One line with its end: "\r\n", "\n" or a lone "\r".
@@ -757,8 +768,8 @@ ParsedText parseJson(QByteArrayView text) {
             row.refused[Name] = true;
         }
         const QByteArray utf8 = name.toString().toUtf8();
-        row.nameStart = parsed.names.size();
-        row.nameSize = utf8.size();
+        row.nameStart = std::int32_t(parsed.names.size());
+        row.nameSize = std::int32_t(utf8.size());
         parsed.names += utf8;
         parsed.rows.push_back(std::move(row));
     }
@@ -850,8 +861,7 @@ BuiltRecords buildRecords(const ParsedText& parsed, ImportMode mode, qsizetype e
             {0, {}, QStringLiteral("%1 balls; a table holds at most %2").arg(total).arg(maxBallCount)});
 
     std::vector<bool> seen(rows.size(), false);
-    built.records.resize(qsizetype(rows.size()) * BallFile::recordSize);
-    built.records.fill('\0');
+    built.records = BallFile::withRoomForHeader(qsizetype(rows.size()) * BallFile::recordSize);
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const TextRow& row = rows[i];
         // Its fault is reported already; it only counts as a row.
@@ -889,7 +899,7 @@ BuiltRecords buildRecords(const ParsedText& parsed, ImportMode mode, qsizetype e
                     BallFile::setField(record, BallFile::Field::ID, *value);
                 else
                     fail(Id, QStringLiteral("%1: a new ball's ID must be 1 to 15000").arg(id));
-            } else if (const auto value = toFieldValue(id)) {
+            } else if (const auto value = sixteenBit(id)) {
                 BallFile::setField(record, BallFile::Field::ID, *value);
             } else {
                 fail(Id, QStringLiteral("%1 is outside -32768..32767").arg(id));
@@ -908,7 +918,7 @@ BuiltRecords buildRecords(const ParsedText& parsed, ImportMode mode, qsizetype e
                     BallFile::setField(record, field, defaults[std::size_t(c - Producer)]);
                 else
                     fail(Column(c), QStringLiteral("missing"));
-            } else if (const auto value = toFieldValue(*number)) {
+            } else if (const auto value = sixteenBit(*number)) {
                 BallFile::setField(record, field, *value);
             } else {
                 fail(Column(c), QStringLiteral("%1 is outside -32768..32767").arg(*number));

@@ -54,8 +54,8 @@ struct TextRow {
     bool readable = true;
     std::array<std::optional<std::int32_t>, Name> numbers;
     std::array<bool, ColumnCount> refused{};
-    qsizetype nameStart = 0;
-    qsizetype nameSize = 0;
+    std::int32_t nameStart = 0; // texts are far below 2 GiB
+    std::int32_t nameSize = 0;
 };
 
 struct ParsedText {

@@ -458,21 +458,22 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     reportRowErrors(output, built.warnings, textName, format, QStringLiteral("warning: "));
 
     const QByteArray before = table.records;
-    const QByteArray after = append ? before + built.records : built.records;
-    const std::optional<QByteArray> bytes = tableBytes(after);
+    QByteArray after = append ? before + built.records : std::move(built.records);
+    const qsizetype countBefore = before.size() / BallFile::recordSize;
+    const qsizetype countAfter = after.size() / BallFile::recordSize;
+    const qsizetype changed = changedBalls(before, after);
+    const Writing writing = writingOptions(parser);
+    const QByteArray changes =
+        writing.dryRun ? diffTables(before, after, Matching::ByPosition) : QByteArray();
+    const std::optional<QByteArray> bytes = tableBytes(std::move(after));
     if (!bytes) {
         fail(output, QStringLiteral("%1: too many balls for the file format").arg(path));
         return failure;
     }
-    const Writing writing = writingOptions(parser);
-    const QByteArray changes =
-        writing.dryRun ? diffTables(before, after, Matching::ByPosition) : QByteArray();
     if (const int code = commit(path, table, *bytes, changes, writing, output); code != success)
         return code;
-    const qsizetype countBefore = before.size() / BallFile::recordSize;
-    const qsizetype countAfter = after.size() / BallFile::recordSize;
     summarise(output, path, oldLoaded ? std::optional(countBefore) : std::nullopt, countAfter,
-              std::max<qsizetype>(countAfter - countBefore, 0), changedBalls(before, after),
+              std::max<qsizetype>(countAfter - countBefore, 0), changed,
               std::max<qsizetype>(countBefore - countAfter, 0), writing.dryRun);
     return success;
 }
