@@ -23,12 +23,15 @@ inline QString program() {
     return programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/vestrel-table"));
 }
 
-inline Run run(const QStringList& arguments) {
+// `input` is what the program reads on standard input.
+inline Run run(const QStringList& arguments, const QByteArray& input = {}) {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
     process.start(program(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
