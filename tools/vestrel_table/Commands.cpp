@@ -238,6 +238,7 @@ int commit(const QString& path, const TableFile& table, const QByteArray& tableB
         fail(output, error);
         return failure;
     }
+    output.wroteFile = true;
     return success;
 }
 

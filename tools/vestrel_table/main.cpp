@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include <csignal>
+#include <new>
 #include <string_view>
 
 namespace {
@@ -14,6 +16,11 @@ std::string_view viewOf(const QByteArray& bytes) {
 } // namespace
 
 int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A write past the file-size limit then fails with EFBIG and is reported
+    // like any other failed write, instead of ending the program unexplained.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
     // An export to standard output must be the same bytes as one written
     // with -o, and the messages end their lines as on every other system.
     console::useBinaryStreams();
@@ -21,7 +28,17 @@ int main(int argc, char** argv) {
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     vestrel_table::Output output;
-    const int code = vestrel_table::run(arguments, output);
+    int code = 1;
+    try {
+        code = vestrel_table::run(arguments, output);
+    } catch (const std::bad_alloc&) {
+        // Files are replaced only as a whole, by a call that reports its own
+        // lack of memory: one that was already replaced says so.
+        output.out.clear();
+        output.err = output.wroteFile ? "vestrel-table: not enough memory after the file was written\n"
+                                      : "vestrel-table: not enough memory; nothing was written\n";
+        code = 1;
+    }
     const bool written = console::write(console::Stream::Output, viewOf(output.out));
     console::write(console::Stream::Error, viewOf(output.err));
     if (!written) {

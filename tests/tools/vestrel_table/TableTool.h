@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // Runs the built vestrel-table as a user would, in the C locale.
@@ -24,8 +25,16 @@ inline QString program() {
 }
 
 // `input` is what the program reads on standard input.
-inline Run run(const QStringList& arguments, const QByteArray& input = {}) {
+// `inChild` runs in the started process before the program, to set limits.
+inline Run run(const QStringList& arguments, const QByteArray& input = {},
+               const std::function<void()>& inChild = {}) {
     QProcess process;
+#ifdef Q_OS_UNIX
+    if (inChild)
+        process.setChildProcessModifier(inChild);
+#else
+    Q_UNUSED(inChild)
+#endif
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);

@@ -9,6 +9,8 @@
 #include <QTest>
 
 #ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #endif
 
@@ -576,6 +578,54 @@ private slots:
         QCOMPARE(run.code, code);
         QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
         QCOMPARE(BallFileBytes::readFile(dir.filePath("game.bin")), game);
+    }
+
+    // Under pressure the table stays and the message says why: a write past
+    // a file-size limit fails with its cause (the signal it sends is
+    // ignored), and a table that does not fit in the memory left is refused.
+    void limitsEndInAMessage() {
+#ifndef Q_OS_UNIX
+        QSKIP("needs POSIX resource limits");
+#else
+        const QTemporaryDir dir;
+        const QByteArray game = TableTool::inForm(Form::Stream, TableTool::table({{"One", 1}}));
+        const QString gamePath = write(dir, QStringLiteral("game.bin"), game);
+        QJsonArray balls;
+        for (int i = 0; i < 32767; ++i)
+            balls.append(QJsonObject{
+                {"position", i + 1},
+                {"id", i},
+                {"producer", -i},
+                {"mode", i % 1024},
+                {"pole", 0},
+                {"name", QString(58, QChar(0x20AC)) + QString::number(i).rightJustified(5, u'0')}});
+        const QString json =
+            write(dir, QStringLiteral("pack.json"),
+                  QJsonDocument(QJsonObject{{"balls", balls}}).toJson(QJsonDocument::Compact));
+        struct Case {
+            const char* what;
+            int resource;
+            rlim_t limit;
+        };
+        const Case cases[] = {
+            {"File too large", RLIMIT_FSIZE, 64 << 10},
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer cannot start under an address-space limit
+            {"not enough memory", RLIMIT_AS, 120 << 20}
+#endif
+        };
+        for (const Case& c : cases) {
+            const TableTool::Run run = TableTool::run({"import", "--replace", gamePath, json}, {}, [c] {
+                std::signal(SIGXFSZ, SIG_DFL);
+                rlimit limit{};
+                getrlimit(c.resource, &limit);
+                limit.rlim_cur = c.limit;
+                setrlimit(c.resource, &limit);
+            });
+            QVERIFY2(run.code == 1 && run.err.contains(c.what), run.err.constData());
+            QCOMPARE(BallFileBytes::readFile(gamePath), game);
+            QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        }
+#endif
     }
 
     void everyCommandHasHelp() {
