@@ -33,24 +33,54 @@ std::optional<std::int32_t> dataSizeFor(qint64 count) {
     return static_cast<std::int32_t>(size);
 }
 
+namespace {
+
+// The number of records the header announces, or why there are none.
+struct HeaderCount {
+    ReadError error = ReadError::None;
+    std::int32_t count = 0;
+};
+
+HeaderCount countFromHeader(const char* header) {
+    for (int f = 0; f < 8; ++f) {
+        if (f != dataSizeField && int32At(header + 4 * f) != expectedHeader[f])
+            return {ReadError::BadHeader};
+    }
+    const std::int32_t dataSize = int32At(header + 4 * dataSizeField);
+    if (dataSize <= 0)
+        return {ReadError::BadHeader};
+    const std::int32_t count = recordCountFor(dataSize);
+    if (count <= 0)
+        return {ReadError::NoRecords};
+    return {ReadError::None, count};
+}
+
+// Leftovers of an older name after the NUL are never written back.
+ReadResult withNamesCleared(QByteArray records) {
+    char* const end = records.data() + records.size();
+    for (char* record = records.data(); record < end; record += recordSize) {
+        const void* nul = std::memchr(record, 0, nameSize);
+        if (!nul)
+            return {ReadError::NameWithoutNul, {}};
+        const qsizetype length = static_cast<const char*>(nul) - record;
+        std::memset(record + length, 0, nameSize - length);
+    }
+    return {ReadError::None, std::move(records)};
+}
+
+} // namespace
+
 ReadResult read(QIODevice& in) {
     char header[headerSize];
     if (in.read(header, headerSize) != headerSize)
         return {ReadError::ShortHeader, {}};
-    for (int f = 0; f < 8; ++f) {
-        if (f != dataSizeField && int32At(header + 4 * f) != expectedHeader[f])
-            return {ReadError::BadHeader, {}};
-    }
-    const std::int32_t dataSize = int32At(header + 4 * dataSizeField);
-    if (dataSize <= 0)
-        return {ReadError::BadHeader, {}};
-    const std::int32_t count = recordCountFor(dataSize);
-    if (count <= 0)
-        return {ReadError::NoRecords, {}};
+    const HeaderCount announced = countFromHeader(header);
+    if (announced.error != ReadError::None)
+        return {announced.error, {}};
 
     // Data_Size comes from the file: when the device knows its length, a claim
     // beyond it is refused before anything is allocated for it.
-    const qint64 recordBytes = qint64(count) * recordSize;
+    const qint64 recordBytes = qint64(announced.count) * recordSize;
     if (!in.isSequential() && in.size() - in.pos() < recordBytes)
         return {ReadError::ShortRecords, {}};
     QByteArray records(recordBytes, Qt::Uninitialized);
@@ -61,15 +91,22 @@ ReadResult read(QIODevice& in) {
             return {ReadError::ShortRecords, {}};
         got += n;
     }
-    for (char* record = records.data(); record < records.data() + recordBytes; record += recordSize) {
-        const void* nul = std::memchr(record, 0, nameSize);
-        if (!nul)
-            return {ReadError::NameWithoutNul, {}};
-        // Leftovers of an older name after the NUL are never written back.
-        const qsizetype length = static_cast<const char*>(nul) - record;
-        std::memset(record + length, 0, nameSize - length);
-    }
-    return {ReadError::None, std::move(records)};
+    return withNamesCleared(std::move(records));
+}
+
+ReadResult read(QByteArray bytes) {
+    if (bytes.size() < headerSize)
+        return {ReadError::ShortHeader, {}};
+    const HeaderCount announced = countFromHeader(bytes.constData());
+    if (announced.error != ReadError::None)
+        return {announced.error, {}};
+    const qint64 recordBytes = qint64(announced.count) * recordSize;
+    if (bytes.size() - headerSize < recordBytes)
+        return {ReadError::ShortRecords, {}};
+    // Dropping the header only moves the start of unshared bytes.
+    bytes.truncate(headerSize + recordBytes);
+    bytes.remove(0, headerSize);
+    return withNamesCleared(std::move(bytes));
 }
 
 std::int16_t field(const char* record, Field which) {
@@ -104,18 +141,30 @@ QString storableText(QStringView text) {
 }
 
 std::optional<QByteArray> fileBytes(const QByteArray& records) {
+    QByteArray copy = records;
+    return fileBytes(std::move(copy));
+}
+
+std::optional<QByteArray> fileBytes(QByteArray&& records) {
     const qint64 count = records.size() / recordSize;
     const std::optional<std::int32_t> dataSize = dataSizeFor(count);
     if (!dataSize || records.size() % recordSize != 0)
         return std::nullopt;
-    QByteArray bytes = header(*dataSize);
-    bytes.append(records);
-    char* p = bytes.data();
-    for (char* record = p + headerSize; record < p + bytes.size(); record += recordSize) {
+    records.prepend(header(*dataSize));
+    char* p = records.data();
+    for (char* record = p + headerSize; record < p + records.size(); record += recordSize) {
         const void* nul = std::memchr(record, 0, nameSize);
         const qsizetype length = nul ? static_cast<const char*>(nul) - record : nameSize - 1;
         std::memset(record + length, 0, nameSize - length);
     }
+    return std::move(records);
+}
+
+QByteArray withRoomForHeader(qsizetype size) {
+    // Bytes dropped from the front of unshared bytes stay free there, and a
+    // later prepend fills them in place.
+    QByteArray bytes(headerSize + size, '\0');
+    bytes.remove(0, headerSize);
     return bytes;
 }
 

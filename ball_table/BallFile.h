@@ -49,6 +49,10 @@ std::optional<std::int32_t> dataSizeFor(qint64 count);
 
 // Reads one ball file from the device's current position.
 ReadResult read(QIODevice& in);
+// The same for a whole file's bytes held in memory; bytes after the records
+// are ignored, as they are by the other. Takes the bytes over, so that no
+// copy of a large table is made.
+ReadResult read(QByteArray bytes);
 
 // Access to one record in file form.
 std::int16_t field(const char* record, Field which);
@@ -67,6 +71,12 @@ QString storableText(QStringView text);
 // `read` gives them come back byte for byte. nullopt when there are too many
 // records for Data_Size.
 std::optional<QByteArray> fileBytes(const QByteArray& records);
+// The same, taking the records over: where they have room in front (as
+// `withRoomForHeader` leaves), the header goes there and the table is not
+// copied.
+std::optional<QByteArray> fileBytes(QByteArray&& records);
+// `size` zero bytes for records, with room for the header in front of them.
+QByteArray withRoomForHeader(qsizetype size);
 
 // The 32-byte header for this Data_Size.
 QByteArray header(std::int32_t dataSize);

@@ -210,9 +210,6 @@ public:
         outcome.errorOutput = utf8(QByteArrayView(errorOutput).sliced(start));
         if (utf8.hasError())
             outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
-        // A program's text-mode error output ends its lines in "\r\n"; a
-        // stray '\r' must not reach a message.
-        outcome.errorOutput.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 #else
         outcome.errorOutput = QString::fromLocal8Bit(errorOutput);
 #endif

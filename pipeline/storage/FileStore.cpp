@@ -575,15 +575,22 @@ Outcome replaceInPlace(FileCalls& calls, const fs::path& target, LockedTarget& l
     const Handle file = locked.file.handle();
     {
         Temporary copy(calls, folder);
-        UndoHeader header{utf8Of(target.filename()), {}, identityOf(bytes)};
-        int error = identityOfOpen(calls, file, locked.status.size + 1, header.before);
+        UndoHeader header{utf8Of(target.filename()), {true, 0, 0, 0}, identityOf(bytes)};
+        // The old bytes are read once: copied behind room for the header,
+        // which is written last, when their size and checksum are known.
+        const std::size_t headerSize = encodeUndoHeader(header).size();
+        int error = copy.create();
         if (error == 0)
-            error = copy.create();
+            error = copy.write(std::vector<unsigned char>(headerSize));
         if (error == 0)
-            error = copy.write(encodeUndoHeader(header));
+            error = readThrough(calls, file, 0, locked.status.size + 1,
+                                [&](std::span<const unsigned char> piece) {
+                                    header.before.size += piece.size();
+                                    header.before.checksum = crcOf(header.before.checksum, piece);
+                                    return copy.write(piece);
+                                });
         if (error == 0)
-            error = readThrough(calls, file, 0, header.before.size,
-                                [&](std::span<const unsigned char> piece) { return copy.write(piece); });
+            error = writeAll(calls, copy.handle(), 0, encodeUndoHeader(header));
         if (error == 0)
             error = calls.sync(copy.handle());
         if (error == 0)
@@ -621,10 +628,10 @@ Outcome replaceInPlace(FileCalls& calls, const fs::path& target, LockedTarget& l
     FileStatus status;
     if (calls.status(file, status) == 0)
         written.modified = status.modified;
-    // The new bytes are on the disk: an undo copy that stays behind is
+    // The new bytes are on the disk. An undo copy that stays behind, or
+    // comes back after a power cut because its removal was not synced, is
     // recognised as that of a completed write and only removed.
-    if (calls.remove(undo) == 0)
-        calls.syncFolder(folder);
+    calls.remove(undo);
     return {};
 }
 

@@ -3,9 +3,22 @@
 #include "ball_table/BallFile.h"
 #include "pipeline/table_file/StoragePath.h"
 
-#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <span>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace table_file {
 
@@ -61,6 +74,11 @@ bool startsLikeTable(const QByteArray& bytes) {
 // the output in `out`; the whole stream is read through either way.
 compression::Error unpack(const QByteArray& bytes, QByteArray& out, compression::Form* form,
                           qsizetype keep = compression::maxDecompressedSize) {
+    // Room for what a ball table's stream holds, set aside at once: grown
+    // piece by piece, the table was copied to fresh memory again and again.
+    // Memory set aside and never written costs nothing.
+    constexpr qsizetype tableRatio = 32;
+    out.reserve(std::min({keep, qsizetype(compression::maxDecompressedSize), bytes.size() * tableRatio}));
     return compression::decompressTo(
         bytesOf(bytes),
         [&out, keep](std::span<const unsigned char> piece) {
@@ -109,6 +127,33 @@ QString recoveredNote(const QString& path) {
         .arg(path);
 }
 
+std::optional<QByteArray> readStandardInput(QString* error) {
+    QFile in;
+    if (!in.open(fileno(stdin), QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+        *error = QStringLiteral("standard input: cannot open: %1").arg(in.errorString());
+        return std::nullopt;
+    }
+    QByteArray bytes;
+    constexpr qsizetype piece = qsizetype(1) << 16;
+    for (;;) {
+        const qsizetype at = bytes.size();
+        bytes.resize(at + piece);
+        const qint64 got = in.read(bytes.data() + at, piece);
+        if (got < 0) {
+            *error = QStringLiteral("standard input: cannot read: %1").arg(in.errorString());
+            return std::nullopt;
+        }
+        bytes.resize(at + qsizetype(got));
+        if (quint64(bytes.size()) > compression::maxInputSize) {
+            *error =
+                QStringLiteral("standard input: more than %1 bytes, refused").arg(compression::maxInputSize);
+            return std::nullopt;
+        }
+        if (got == 0)
+            return bytes;
+    }
+}
+
 UnpackOutcome unpackFile(const QString& path) {
     UnpackOutcome outcome;
     std::optional<QByteArray> bytes =
@@ -116,6 +161,7 @@ UnpackOutcome unpackFile(const QString& path) {
     if (!bytes)
         return outcome;
     Unpacked unpacked;
+    unpacked.file = *bytes;
     if (looksLikeTable(*bytes)) {
         unpacked.table = std::move(*bytes);
     } else {
@@ -123,6 +169,7 @@ UnpackOutcome unpackFile(const QString& path) {
         const compression::Error error = unpack(*bytes, unpacked.table, &unpacked.form);
         if (error != compression::Error::None && startsLikeTable(*bytes)) {
             unpacked = Unpacked{};
+            unpacked.file = *bytes;
             unpacked.table = std::move(*bytes);
         } else if (error != compression::Error::None) {
             outcome.error = QStringLiteral("%1: neither a ball table nor a compressed game file (%2)")
@@ -142,9 +189,7 @@ ReadOutcome readTableFile(const QString& path) {
         outcome.error = unpacked.error;
         return outcome;
     }
-    QBuffer buffer(&unpacked.unpacked->table);
-    buffer.open(QIODevice::ReadOnly);
-    BallFile::ReadResult read = BallFile::read(buffer);
+    BallFile::ReadResult read = BallFile::read(std::move(unpacked.unpacked->table));
     if (read.error != BallFile::ReadError::None) {
         outcome.error = QStringLiteral("%1: %2").arg(path, describe(read.error));
         return outcome;
@@ -154,6 +199,7 @@ ReadOutcome readTableFile(const QString& path) {
     table.compressed = unpacked.unpacked->compressed;
     table.form = unpacked.unpacked->form;
     table.records = std::move(read.records);
+    table.file = std::move(unpacked.unpacked->file);
     outcome.table = std::move(table);
     return outcome;
 }
@@ -165,6 +211,7 @@ ReadOutcome readTableForm(const QString& path) {
     if (!bytes)
         return outcome;
     TableFile table;
+    table.file = *bytes;
     table.identity = identity;
     QByteArray start;
     if (!looksLikeTable(*bytes)) {
@@ -182,6 +229,10 @@ ReadOutcome readTableForm(const QString& path) {
 
 std::optional<QByteArray> tableBytes(const QByteArray& records) {
     return BallFile::fileBytes(records);
+}
+
+std::optional<QByteArray> tableBytes(QByteArray&& records) {
+    return BallFile::fileBytes(std::move(records));
 }
 
 QString writeTableFile(const QString& path, const TableFile& table) {
@@ -219,5 +270,104 @@ QString replaceFile(const QString& path, const QByteArray& bytes,
     const storage::ReplaceResult result = storage::replaceFile(storagePath(path), bytesOf(bytes), options);
     return result.outcome.ok() ? QString() : path + QStringLiteral(": ") + describe(result.outcome);
 }
+
+QString keepBackup(const QString& path, const QByteArray& previous) {
+    return replaceFile(path + u'~', previous);
+}
+
+#ifdef Q_OS_WIN
+
+namespace {
+
+// A console, NUL or a pipe: GetFileType tells them from files on a disk.
+HANDLE openStream(const QString& path) {
+    const HANDLE handle = CreateFileW(
+        reinterpret_cast<const wchar_t*>(QDir::toNativeSeparators(path).utf16()), GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (handle == INVALID_HANDLE_VALUE)
+        return handle;
+    const DWORD type = GetFileType(handle);
+    if (type == FILE_TYPE_CHAR || type == FILE_TYPE_PIPE)
+        return handle;
+    CloseHandle(handle);
+    return INVALID_HANDLE_VALUE;
+}
+
+} // namespace
+
+OutputKind outputKind(const QString& path) {
+    const HANDLE handle = openStream(path);
+    if (handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(handle);
+        return OutputKind::Stream;
+    }
+    return QFileInfo(path).isDir() ? OutputKind::Other : OutputKind::File;
+}
+
+QString writeOutput(const QString& path, const QByteArray& bytes) {
+    const HANDLE handle = openStream(path);
+    if (handle == INVALID_HANDLE_VALUE) {
+        if (QFileInfo(path).isDir())
+            return QStringLiteral("%1: a folder, not a file").arg(path);
+        return replaceFile(path, bytes);
+    }
+    qsizetype written = 0;
+    QString error;
+    while (written < bytes.size() && error.isEmpty()) {
+        DWORD done = 0;
+        const auto size = DWORD(std::min<qsizetype>(bytes.size() - written, qsizetype(1) << 20));
+        if (!WriteFile(handle, bytes.constData() + written, size, &done, nullptr) || done == 0)
+            error = QStringLiteral("%1: cannot write: %2").arg(path, qt_error_string(int(GetLastError())));
+        written += qsizetype(done);
+    }
+    CloseHandle(handle);
+    return error;
+}
+
+#else
+
+OutputKind outputKind(const QString& path) {
+    struct stat status {};
+    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+        return OutputKind::File;
+    return S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) ? OutputKind::Stream : OutputKind::Other;
+}
+
+QString writeOutput(const QString& path, const QByteArray& bytes) {
+    switch (outputKind(path)) {
+    case OutputKind::File:
+        return replaceFile(path, bytes);
+    case OutputKind::Other:
+        return QFileInfo(path).isDir()
+                   ? QStringLiteral("%1: a folder, not a file").arg(path)
+                   : QStringLiteral("%1: neither a file, a FIFO nor a character device").arg(path);
+    case OutputKind::Stream:
+        break;
+    }
+    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return QStringLiteral("%1: cannot open: %2").arg(path, qt_error_string(errno));
+    // It may have been swapped for something else since it was looked at.
+    struct stat status {};
+    if (::fstat(fd, &status) != 0 || !(S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode))) {
+        ::close(fd);
+        return QStringLiteral("%1: changed while it was being opened; nothing written").arg(path);
+    }
+    QString error;
+    for (qsizetype written = 0; written < bytes.size() && error.isEmpty();) {
+        const ssize_t done = ::write(fd, bytes.constData() + written, std::size_t(bytes.size() - written));
+        if (done > 0)
+            written += qsizetype(done);
+        else if (done < 0 && errno == EINTR)
+            continue;
+        else
+            error = QStringLiteral("%1: cannot write: %2").arg(path, qt_error_string(done < 0 ? errno : EIO));
+    }
+    if (::close(fd) != 0 && error.isEmpty() && errno != EINTR)
+        error = QStringLiteral("%1: cannot write: %2").arg(path, qt_error_string(errno));
+    return error;
+}
+
+#endif
 
 } // namespace table_file

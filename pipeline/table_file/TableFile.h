@@ -20,6 +20,7 @@ struct TableFile {
     bool compressed = false;
     compression::Form form; // how a compressed file carries its stream
     QByteArray records;     // 72 bytes per ball, in file form
+    QByteArray file;        // the file's bytes as read, for a backup
     qsizetype count() const;
 };
 
@@ -36,6 +37,7 @@ struct Unpacked {
     bool compressed = false;
     compression::Form form;
     QByteArray table;
+    QByteArray file; // the file's bytes as read
 };
 struct UnpackOutcome {
     std::optional<Unpacked> unpacked;
@@ -59,10 +61,13 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
                                           bool* recovered = nullptr);
 // The line that tells the user so.
 QString recoveredNote(const QString& path);
+// Reads standard input to its end under the same bound.
+std::optional<QByteArray> readStandardInput(QString* error);
 
 // The decompressed table bytes (header and records) of these records, as the
 // editor saves them; nullopt when there are too many.
 std::optional<QByteArray> tableBytes(const QByteArray& records);
+std::optional<QByteArray> tableBytes(QByteArray&& records); // without a copy where it can
 
 // Writes the table in its form over `path`: compressed and verified (the
 // written form decompresses to the same table in the same form) before the
@@ -78,5 +83,17 @@ QString writeTableBytes(const QString& path, const TableFile& form, const QByteA
 // `expected`. Empty on success, else the failing step and its reason.
 QString replaceFile(const QString& path, const QByteArray& bytes,
                     const std::optional<storage::FileIdentity>& expected = std::nullopt);
+
+// Keeps `previous` (a file's bytes before it is replaced) as `path`~, the
+// way GNU cp and install keep a backup; replaced as a whole like any file.
+QString keepBackup(const QString& path, const QByteArray& previous);
+
+// An output the user names: a FIFO, a character device or a terminal is
+// written into as it is, since replacing it would put a plain file in its
+// place; a regular file, or a name not in use, is replaced as a whole (as
+// replaceFile does). A folder and any other kind are refused.
+enum class OutputKind { File, Stream, Other };
+OutputKind outputKind(const QString& path);
+QString writeOutput(const QString& path, const QByteArray& bytes);
 
 } // namespace table_file

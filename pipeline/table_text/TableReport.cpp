@@ -1,7 +1,9 @@
 #include "pipeline/table_text/TableReport.h"
 
 #include "ball_table/BallFile.h"
+#include "ball_table/CodePage.h"
 #include "ball_table/EditRules.h"
+#include "pipeline/table_text/TableText.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -136,9 +138,15 @@ std::vector<Finding> checkTable(const QByteArray& table) {
     for (qsizetype i = 0; i < count; ++i) {
         const char* record = recordAt(records, i);
         const int position = int(i) + 1;
-        if (!std::memchr(record, 0, std::size_t(BallFile::nameSize)))
+        const void* nul = std::memchr(record, 0, std::size_t(BallFile::nameSize));
+        if (!nul)
             findings.push_back({QStringLiteral("name-without-nul"), position,
                                 QStringLiteral("the name fills all 64 bytes without an ending NUL")});
+        const QByteArrayView name(record, nul ? static_cast<const char*>(nul) - record : BallFile::nameSize);
+        if (const auto reading = utf8Reading(name))
+            findings.push_back({QStringLiteral("name-encoding"), position,
+                                QStringLiteral("%1 looks like %2 saved as UTF-8 and read as Windows-1250")
+                                    .arg(quotedName(decodeWindows1250(name)), quotedName(*reading))});
         const int id = BallFile::field(record, BallFile::Field::ID);
         if (id < lowestId || id > highestId)
             findings.push_back(
@@ -183,6 +191,15 @@ QByteArray findingsJson(const std::vector<Finding>& findings) {
     return QJsonDocument(
                QJsonObject{{QStringLiteral("clean"), findings.empty()}, {QStringLiteral("findings"), list}})
         .toJson(QJsonDocument::Indented);
+}
+
+QByteArray diffRemoved(const QByteArray& records, const std::vector<bool>& removed) {
+    QString out;
+    const qsizetype count = std::min(records.size() / BallFile::recordSize, qsizetype(removed.size()));
+    for (qsizetype i = 0; i < count; ++i)
+        if (removed[std::size_t(i)])
+            out += QStringLiteral("removed %1: %2\n").arg(i + 1).arg(describeBall(viewOf(records, i)));
+    return out.toUtf8();
 }
 
 QByteArray diffTables(const QByteArray& before, const QByteArray& after, Matching matching) {

@@ -5,7 +5,10 @@
 // "accented" writes a line with Polish letters in UTF-8, as zlibtool writes
 // its paths).
 // "exit" ends it at once, so that anything after it shows whether someone
-// other than the program itself read the command line.
+// other than the program itself read the command line. Its output is in
+// binary mode, as zlibtool's is.
+#include "pipeline/console/ConsoleOutput.h"
+
 #ifdef _WIN32
 #include <windows.h>
 #else
@@ -20,6 +23,7 @@
 #include <thread>
 
 int main(int argc, char** argv) {
+    console::useBinaryStreams();
     for (int i = 1; i < argc; ++i) {
         const std::string step = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : "";

@@ -11,9 +11,16 @@
 #include <QCommandLineParser>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <cstring>
 #include <functional>
+#include <future>
+
+#ifndef VESTREL_VERSION
+#define VESTREL_VERSION "unknown"
+#endif
 
 namespace vestrel_table {
 
@@ -25,6 +32,10 @@ namespace {
 constexpr int success = 0;
 constexpr int failure = 1;
 constexpr int usage = 2;
+// check and diff: 1 already means findings or differences.
+constexpr int trouble = 2;
+
+const QString standardStream = QStringLiteral("-");
 
 const char* const generalHelp =
     "usage: vestrel-table COMMAND [options] ARGUMENTS\n"
@@ -35,15 +46,23 @@ const char* const generalHelp =
     "\n"
     "commands:\n"
     "  list FILE                          one line per ball\n"
-    "  export FILE [--format csv|json] [-o OUT]\n"
-    "  import FILE TABLE [--append] [--format csv|json]\n"
+    "  export FILE [-o OUT] [--format csv|json] [--delimiter D] [--encoding E]\n"
+    "  import FILE TABLE --replace|--append [--format csv|json] [--delimiter D]\n"
+    "                                     [--encoding E]\n"
     "  set FILE POSITION FIELD=VALUE...   change one ball (id, producer, mode, name)\n"
     "  add FILE --id N [--name NAME] [--producer N] [--mode N]\n"
+    "  remove FILE POSITION... | --id N... remove balls\n"
     "  check FILE [--format text|json]    exit 1 when something is found\n"
     "  diff A B [--by-id]                 exit 1 when the tables differ\n"
     "\n"
+    "import, set, add and remove take --dry-run (print what would change and\n"
+    "write nothing) and -b/--backup (keep the file as it was as FILE~).\n"
+    "A TABLE of - is standard input; -o - is standard output.\n"
+    "\n"
     "vestrel-table COMMAND --help describes each command.\n"
-    "Exit codes: 0 success, 1 failure or findings, 2 usage.\n";
+    "vestrel-table --version prints the version.\n"
+    "Exit codes: 0 success; 1 failure, findings or differences; 2 usage, and\n"
+    "for check and diff also an error.\n";
 
 struct Command {
     const char* name;
@@ -70,6 +89,10 @@ void noteRecovered(Output& output, const QString& path, bool recovered) {
         fail(output, recoveredNote(path));
 }
 
+QString balls(qsizetype count) {
+    return count == 1 ? QStringLiteral("1 ball") : QStringLiteral("%1 balls").arg(count);
+}
+
 std::optional<TableFile> load(const QString& path, Output& output) {
     ReadOutcome read = readTableFile(path);
     noteRecovered(output, path, read.recovered);
@@ -78,8 +101,31 @@ std::optional<TableFile> load(const QString& path, Output& output) {
     return std::move(read.table);
 }
 
-std::optional<TextFormat> formatFrom(const QString& given, const QString& path) {
-    const QString name = given.isEmpty() ? QFileInfo(path).suffix().toLower() : given.toLower();
+// The name a text is shown by in messages.
+QString shownName(const QString& path) {
+    return path == standardStream ? QStringLiteral("standard input") : path;
+}
+
+std::optional<QByteArray> readText(const QString& path, Output& output) {
+    QString error;
+    std::optional<QByteArray> text =
+        path == standardStream ? readStandardInput(&error) : readBoundedFile(path, &error);
+    if (!text)
+        fail(output, error);
+    return text;
+}
+
+// From --format, else from the file's extension; standard input is JSON
+// when it starts as JSON does.
+std::optional<TextFormat> formatFrom(const QString& given, const QString& path, const QByteArray* text) {
+    QString name = given.toLower();
+    if (name.isEmpty() && path == standardStream && text) {
+        const QByteArray start = text->left(64).trimmed();
+        name =
+            start.startsWith('{') || start.startsWith('[') ? QStringLiteral("json") : QStringLiteral("csv");
+    } else if (name.isEmpty()) {
+        name = QFileInfo(path).suffix().toLower();
+    }
     if (name == QLatin1String("csv"))
         return TextFormat::Csv;
     if (name == QLatin1String("json"))
@@ -87,24 +133,142 @@ std::optional<TextFormat> formatFrom(const QString& given, const QString& path) 
     return std::nullopt;
 }
 
+std::optional<char> delimiterFrom(const QString& given) {
+    if (given == QLatin1String(",") || given == QLatin1String(";"))
+        return given.at(0).toLatin1();
+    if (given.compare(QLatin1String("tab"), Qt::CaseInsensitive) == 0 || given == QLatin1String("\t"))
+        return '\t';
+    return std::nullopt;
+}
+
+std::optional<TextEncoding> encodingFrom(const QString& given) {
+    const QString name = given.toLower();
+    if (name == QLatin1String("utf-8") || name == QLatin1String("utf8"))
+        return TextEncoding::Utf8;
+    if (name == QLatin1String("utf-8-bom") || name == QLatin1String("utf8-bom"))
+        return TextEncoding::Utf8Bom;
+    if (name == QLatin1String("cp1250") || name == QLatin1String("windows-1250"))
+        return TextEncoding::Cp1250;
+    return std::nullopt;
+}
+
+// --format, --delimiter and --encoding of export and import, checked
+// together: the last two are for CSV only (JSON is always UTF-8 when
+// written).
+struct TextOptions {
+    std::optional<char> delimiter;
+    TextEncoding encoding = TextEncoding::Utf8;
+};
+
+std::optional<TextOptions> textOptions(const QCommandLineParser& parser, TextFormat format, bool writing,
+                                       Output& output, const char* command) {
+    TextOptions options;
+    if (parser.isSet(QStringLiteral("delimiter"))) {
+        options.delimiter = delimiterFrom(parser.value(QStringLiteral("delimiter")));
+        if (!options.delimiter) {
+            usageError(output, QStringLiteral("--delimiter takes ',', ';' or tab"), command);
+            return std::nullopt;
+        }
+        if (format == TextFormat::Json) {
+            usageError(output, QStringLiteral("--delimiter is for CSV"), command);
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(QStringLiteral("encoding"))) {
+        const std::optional<TextEncoding> encoding = encodingFrom(parser.value(QStringLiteral("encoding")));
+        if (!encoding || (!writing && *encoding == TextEncoding::Utf8Bom)) {
+            usageError(output,
+                       writing ? QStringLiteral("--encoding takes utf-8, utf-8-bom or cp1250")
+                               : QStringLiteral("--encoding takes utf-8 or cp1250"),
+                       command);
+            return std::nullopt;
+        }
+        if (writing && format == TextFormat::Json && *encoding != TextEncoding::Utf8) {
+            usageError(output, QStringLiteral("JSON is written as UTF-8 only"), command);
+            return std::nullopt;
+        }
+        options.encoding = *encoding;
+    }
+    return options;
+}
+
 bool sameFile(const QString& a, const QString& b) {
     const QString ca = QFileInfo(a).canonicalFilePath();
     return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
-void reportRowErrors(Output& output, const std::vector<RowError>& errors, const QString& table) {
+void reportRowErrors(Output& output, const std::vector<RowError>& errors, const QString& table,
+                     TextFormat format, const QString& prefix = {}) {
     constexpr std::size_t shown = 20;
+    const QString columnWord = format == TextFormat::Csv ? QStringLiteral("column") : QStringLiteral("field");
     for (std::size_t i = 0; i < std::min(errors.size(), shown); ++i) {
         const RowError& e = errors[i];
-        QString where = table;
-        if (e.row > 0)
-            where += QStringLiteral(": row %1").arg(e.row);
+        QString where = prefix + table;
+        if (e.line > 0)
+            where += QStringLiteral(": line %1").arg(e.line);
         if (!e.column.isEmpty())
-            where += QStringLiteral(", column %1").arg(e.column);
+            where += QStringLiteral("%1 %2 %3")
+                         .arg(e.line > 0 ? QStringLiteral(",") : QStringLiteral(":"), columnWord, e.column);
         fail(output, where + QStringLiteral(": ") + e.reason);
     }
     if (errors.size() > shown)
-        fail(output, QStringLiteral("%1: %2 more errors").arg(table).arg(errors.size() - shown));
+        fail(output, QStringLiteral("%1%2: %3 more").arg(prefix, table).arg(errors.size() - shown));
+}
+
+// How a command that changes FILE writes it.
+struct Writing {
+    bool dryRun = false;
+    bool backup = false;
+};
+
+Writing writingOptions(const QCommandLineParser& parser) {
+    return {parser.isSet(QStringLiteral("dry-run")), parser.isSet(QStringLiteral("backup"))};
+}
+
+// Puts the new table (its whole decompressed file) over FILE in FILE's form,
+// keeping the old file as FILE~ first when asked; on a dry run prints
+// `changes` instead and writes nothing.
+int commit(const QString& path, const TableFile& table, const QByteArray& tableBytes,
+           const QByteArray& changes, const Writing& writing, Output& output) {
+    if (writing.dryRun) {
+        output.out += changes;
+        return success;
+    }
+    if (writing.backup) {
+        if (const QString error = keepBackup(path, table.file); !error.isEmpty()) {
+            fail(output, error);
+            fail(output, QStringLiteral("%1: not changed").arg(path));
+            return failure;
+        }
+    }
+    if (const QString error = writeTableBytes(path, table, tableBytes); !error.isEmpty()) {
+        fail(output, error);
+        return failure;
+    }
+    output.wroteFile = true;
+    return success;
+}
+
+// The one-line account of an import or a removal.
+void summarise(Output& output, const QString& path, std::optional<qsizetype> before, qsizetype after,
+               qsizetype added, qsizetype changed, qsizetype removed, bool dryRun) {
+    const QString was = before ? QStringLiteral("%1 before").arg(balls(*before))
+                               : QStringLiteral("a table that did not load before");
+    fail(output, QStringLiteral("%1: %2, %3 after: %4 added, %5 changed, %6 removed%7")
+                     .arg(path, was, balls(after))
+                     .arg(added)
+                     .arg(changed)
+                     .arg(removed)
+                     .arg(dryRun ? QStringLiteral(" (dry run: nothing written)") : QString()));
+}
+
+qsizetype changedBalls(const QByteArray& before, const QByteArray& after) {
+    const qsizetype common = std::min(before.size(), after.size()) / BallFile::recordSize;
+    qsizetype changed = 0;
+    for (qsizetype i = 0; i < common; ++i)
+        changed += std::memcmp(before.constData() + i * BallFile::recordSize,
+                               after.constData() + i * BallFile::recordSize, BallFile::recordSize) != 0;
+    return changed;
 }
 
 // Runs an edit on the table through Baza, exactly as the window holds and
@@ -140,12 +304,13 @@ std::optional<QByteArray> editThroughBaza(const TableFile& table, const std::fun
     return result;
 }
 
-int writeBack(const QString& path, const TableFile& table, const QByteArray& bytes, Output& output) {
-    if (const QString error = writeTableBytes(path, table, bytes); !error.isEmpty()) {
-        fail(output, error);
-        return failure;
-    }
-    return success;
+// Writes an edit made through Baza: `edited` is the whole decompressed file.
+int commitEdit(const QString& path, const TableFile& table, const QByteArray& edited, const Writing& writing,
+               Output& output) {
+    const QByteArray changes =
+        writing.dryRun ? diffTables(table.records, edited.mid(BallFile::headerSize), Matching::ByPosition)
+                       : QByteArray();
+    return commit(path, table, edited, changes, writing, output);
 }
 
 QString escapedForLine(const QString& name) {
@@ -175,11 +340,15 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
     const QString path = parser.positionalArguments().at(0);
     const QString given = parser.value(QStringLiteral("format"));
     const std::optional<TextFormat> format =
-        formatFrom(given.isEmpty() ? QStringLiteral("csv") : given, path);
+        formatFrom(given.isEmpty() ? QStringLiteral("csv") : given, path, nullptr);
     if (!format)
         return usageError(output, QStringLiteral("unknown format \"%1\" (csv or json)").arg(given), "export");
+    const std::optional<TextOptions> options = textOptions(parser, *format, true, output, "export");
+    if (!options)
+        return usage;
     const QString target = parser.value(QStringLiteral("output"));
-    if (!target.isEmpty() && sameFile(target, path)) {
+    const bool toStandardOutput = target.isEmpty() || target == standardStream;
+    if (!toStandardOutput && sameFile(target, path)) {
         fail(output, QStringLiteral("%1: the export would replace the table it reads").arg(target));
         return failure;
     }
@@ -187,54 +356,217 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
     if (!table)
         return failure;
     const QByteArray text =
-        *format == TextFormat::Csv ? exportCsv(table->records) : exportJson(table->records);
-    if (target.isEmpty()) {
+        *format == TextFormat::Csv
+            ? exportCsv(table->records, {options->delimiter.value_or(','), options->encoding})
+            : exportJson(table->records);
+    if (toStandardOutput) {
         output.out += text;
         return success;
     }
-    if (const QString error = replaceFile(target, text); !error.isEmpty()) {
+    if (parser.isSet(QStringLiteral("backup")) && outputKind(target) == OutputKind::File &&
+        QFileInfo::exists(target)) {
+        QString error;
+        const std::optional<QByteArray> previous = readBoundedFile(target, &error);
+        if (!previous || !(error = keepBackup(target, *previous)).isEmpty()) {
+            fail(output, error);
+            fail(output, QStringLiteral("%1: not written").arg(target));
+            return failure;
+        }
+    }
+    if (const QString error = writeOutput(target, text); !error.isEmpty()) {
         fail(output, error);
         return failure;
     }
     return success;
 }
 
+// Said when import is given neither --replace nor --append: what each would
+// do with these very files, as far as they can be read.
+int explainImportModes(const QString& path, const QString& textName, const BuiltRecords& built,
+                       Output& output) {
+    const ReadOutcome read = readTableFile(path);
+    noteRecovered(output, path, read.recovered);
+    // A text that does not read has no count to tell.
+    const QString theirs = built.rows > 0 ? QStringLiteral("the %1 of %2").arg(balls(built.rows), textName)
+                                          : QStringLiteral("the balls of %1").arg(textName);
+    const QString are = built.rows == 1 ? QStringLiteral("is") : QStringLiteral("are");
+    fail(output, QStringLiteral("import replaces the table or adds to it only when told which; "
+                                "nothing was changed"));
+    QString text;
+    if (read.table) {
+        const qsizetype count = read.table->count();
+        const QString total =
+            built.rows > 0 ? QStringLiteral(" (%1 in all)").arg(count + built.rows) : QString();
+        text = QStringLiteral("  --replace  %1's %2 %3 replaced by %4\n"
+                              "  --append   %4 %5 added after them%6\n")
+                   .arg(path, balls(count), count == 1 ? QStringLiteral("is") : QStringLiteral("are"), theirs,
+                        are, total);
+    } else {
+        text = QStringLiteral("  --replace  %1's table is replaced by %2\n"
+                              "  --append   %2 %3 added after %1's balls\n")
+                   .arg(path, theirs, are);
+    }
+    output.err += text.toUtf8() + "see: vestrel-table import --help\n";
+    return usage;
+}
+
 int importCommand(const QCommandLineParser& parser, Output& output) {
     const QString path = parser.positionalArguments().at(0);
     const QString textPath = parser.positionalArguments().at(1);
-    const std::optional<TextFormat> format = formatFrom(parser.value(QStringLiteral("format")), textPath);
-    if (!format)
+    const QString textName = shownName(textPath);
+    const bool replace = parser.isSet(QStringLiteral("replace"));
+    const bool append = parser.isSet(QStringLiteral("append"));
+    if (replace && append)
+        return usageError(output, QStringLiteral("--replace and --append exclude each other"), "import");
+    const QString given = parser.value(QStringLiteral("format"));
+    if (!given.isEmpty() && !formatFrom(given, textPath, nullptr))
+        return usageError(output, QStringLiteral("unknown format \"%1\" (csv or json)").arg(given), "import");
+    if (textPath != standardStream && !formatFrom(given, textPath, nullptr))
         return usageError(output, QStringLiteral("say --format csv or json for %1").arg(textPath), "import");
-    const ImportMode mode = parser.isSet(QStringLiteral("append")) ? ImportMode::Append : ImportMode::Replace;
+    // The options are checked against the format before anything is read.
+    const std::optional<TextOptions> checked = textOptions(
+        parser, formatFrom(given, textPath, nullptr).value_or(TextFormat::Csv), false, output, "import");
+    if (!checked)
+        return usage;
+    // The game file is read and decompressed while the text is read: the
+    // two take about as long, and neither needs the other.
+    std::future<ReadOutcome> gameFile;
+    if (replace || append)
+        gameFile = std::async(std::launch::async, [&path] { return readTableFile(path); });
+    const std::optional<QByteArray> text = readText(textPath, output);
+    if (!text)
+        return failure;
+    const TextFormat format = *formatFrom(given, textPath, &*text);
+    const std::optional<TextOptions> options = textOptions(parser, format, false, output, "import");
+    if (!options)
+        return usage;
+    const ReadOptions reading{format, options->delimiter, options->encoding};
+
+    if (!replace && !append)
+        return explainImportModes(path, textName, importText(*text, reading, ImportMode::Replace, 0), output);
+
+    const ParsedText parsed = parseText(*text, reading);
+    ReadOutcome read = gameFile.get();
     // A table replaced as a whole needs only its form: its old balls are not
     // kept, so a damaged table can be mended this way.
-    ReadOutcome read = mode == ImportMode::Append ? readTableFile(path) : readTableForm(path);
-    noteRecovered(output, path, read.recovered);
+    const bool recovered = read.recovered;
+    const bool oldLoaded = read.table.has_value();
+    if (!oldLoaded && replace)
+        read = readTableForm(path);
+    noteRecovered(output, path, recovered || read.recovered);
     if (!read.table) {
         fail(output, read.error);
         return failure;
     }
-    TableFile* table = &*read.table;
-    QString error;
-    const std::optional<QByteArray> text = readBoundedFile(textPath, &error);
-    if (!text) {
-        fail(output, error);
-        return failure;
-    }
-    BuiltRecords built = importText(*format, *text, mode, table->count());
+    TableFile& table = *read.table;
+    BuiltRecords built =
+        importParsed(parsed, append ? ImportMode::Append : ImportMode::Replace, table.count());
     if (!built.errors.empty()) {
-        reportRowErrors(output, built.errors, textPath);
+        reportRowErrors(output, built.errors, textName, format);
         fail(output, QStringLiteral("%1: not changed").arg(path));
         return failure;
     }
-    if (mode == ImportMode::Append)
-        table->records += built.records;
-    else
-        table->records = std::move(built.records);
-    if (const QString writeError = writeTableFile(path, *table); !writeError.isEmpty()) {
-        fail(output, writeError);
+    reportRowErrors(output, built.warnings, textName, format, QStringLiteral("warning: "));
+
+    const QByteArray before = table.records;
+    QByteArray after = append ? before + built.records : std::move(built.records);
+    const qsizetype countBefore = before.size() / BallFile::recordSize;
+    const qsizetype countAfter = after.size() / BallFile::recordSize;
+    const qsizetype changed = changedBalls(before, after);
+    const Writing writing = writingOptions(parser);
+    const QByteArray changes =
+        writing.dryRun ? diffTables(before, after, Matching::ByPosition) : QByteArray();
+    const std::optional<QByteArray> bytes = tableBytes(std::move(after));
+    if (!bytes) {
+        fail(output, QStringLiteral("%1: too many balls for the file format").arg(path));
         return failure;
     }
+    if (const int code = commit(path, table, *bytes, changes, writing, output); code != success)
+        return code;
+    summarise(output, path, oldLoaded ? std::optional(countBefore) : std::nullopt, countAfter,
+              std::max<qsizetype>(countAfter - countBefore, 0), changed,
+              std::max<qsizetype>(countBefore - countAfter, 0), writing.dryRun);
+    return success;
+}
+
+// A whole number as written, without a sign or with a minus.
+std::optional<int> plainNumber(const QString& text) {
+    static const QRegularExpression plain(QStringLiteral("^-?[0-9]{1,9}$"));
+    if (!plain.match(text).hasMatch())
+        return std::nullopt;
+    return text.toInt();
+}
+
+int removeCommand(const QCommandLineParser& parser, Output& output) {
+    const QStringList arguments = parser.positionalArguments();
+    const QString path = arguments.at(0);
+    const QStringList positions = arguments.mid(1);
+    const QStringList ids = parser.values(QStringLiteral("id"));
+    if (positions.isEmpty() && ids.isEmpty())
+        return usageError(output, QStringLiteral("say which balls: by POSITION or by --id N"), "remove");
+    std::vector<int> wantedPositions, wantedIds;
+    for (const QString& p : positions) {
+        const std::optional<int> n = plainNumber(p);
+        if (!n)
+            return usageError(output, QStringLiteral("POSITION must be a whole number: %1").arg(p), "remove");
+        wantedPositions.push_back(*n);
+    }
+    for (const QString& id : ids) {
+        const std::optional<int> n = plainNumber(id);
+        if (!n || *n < -32768 || *n > 32767)
+            return usageError(
+                output, QStringLiteral("--id %1: not a whole number from -32768 to 32767").arg(id), "remove");
+        wantedIds.push_back(*n);
+    }
+    const auto table = load(path, output);
+    if (!table)
+        return failure;
+    const qsizetype count = table->count();
+    std::vector<bool> removed(std::size_t(count), false);
+    for (const int p : wantedPositions) {
+        if (p < 1 || p > count) {
+            fail(output,
+                 QStringLiteral("%1: no ball at position %2 (the table has %3)").arg(path).arg(p).arg(count));
+            return failure;
+        }
+        removed[std::size_t(p - 1)] = true;
+    }
+    for (const int id : wantedIds) {
+        bool found = false;
+        for (qsizetype i = 0; i < count; ++i) {
+            if (BallFile::field(table->records.constData() + i * BallFile::recordSize, BallFile::Field::ID) ==
+                id) {
+                removed[std::size_t(i)] = true;
+                found = true;
+            }
+        }
+        if (!found) {
+            fail(output, QStringLiteral("%1: no ball has ID %2").arg(path).arg(id));
+            return failure;
+        }
+    }
+    const auto gone = qsizetype(std::count(removed.begin(), removed.end(), true));
+    if (gone == count) {
+        fail(output,
+             QStringLiteral("%1: that would remove every ball; a table holds at least one").arg(path));
+        return failure;
+    }
+    // The balls after a removed one move up, as in the window's list.
+    QByteArray after;
+    after.reserve((count - gone) * BallFile::recordSize);
+    for (qsizetype i = 0; i < count; ++i)
+        if (!removed[std::size_t(i)])
+            after.append(table->records.constData() + i * BallFile::recordSize, BallFile::recordSize);
+    const std::optional<QByteArray> bytes = tableBytes(after);
+    if (!bytes) {
+        fail(output, QStringLiteral("%1: too many balls for the file format").arg(path));
+        return failure;
+    }
+    const Writing writing = writingOptions(parser);
+    const QByteArray changes = writing.dryRun ? diffRemoved(table->records, removed) : QByteArray();
+    if (const int code = commit(path, *table, *bytes, changes, writing, output); code != success)
+        return code;
+    summarise(output, path, count, count - gone, 0, 0, gone, writing.dryRun);
     return success;
 }
 
@@ -263,6 +595,9 @@ int setCommand(const QCommandLineParser& parser, Output& output) {
     if (!isNumber)
         return usageError(output, QStringLiteral("POSITION must be a whole number: %1").arg(arguments.at(1)),
                           "set");
+    if (arguments.size() < 3)
+        return usageError(
+            output, QStringLiteral("say what to change: FIELD=VALUE (id, producer, mode, name)"), "set");
     struct Change {
         std::optional<std::int16_t> id, producer, mode;
         std::optional<QString> name;
@@ -312,7 +647,7 @@ int setCommand(const QCommandLineParser& parser, Output& output) {
             return QString();
         },
         output);
-    return edited ? writeBack(path, *table, *edited, output) : failure;
+    return edited ? commitEdit(path, *table, *edited, writingOptions(parser), output) : failure;
 }
 
 int addCommand(const QCommandLineParser& parser, Output& output) {
@@ -354,7 +689,7 @@ int addCommand(const QCommandLineParser& parser, Output& output) {
             return QString();
         },
         output);
-    return edited ? writeBack(path, *table, *edited, output) : failure;
+    return edited ? commitEdit(path, *table, *edited, writingOptions(parser), output) : failure;
 }
 
 int checkCommand(const QCommandLineParser& parser, Output& output) {
@@ -367,7 +702,7 @@ int checkCommand(const QCommandLineParser& parser, Output& output) {
     noteRecovered(output, path, unpacked.recovered);
     if (!unpacked.unpacked) {
         fail(output, unpacked.error);
-        return failure;
+        return trouble;
     }
     const std::vector<Finding> findings = checkTable(unpacked.unpacked->table);
     output.out += format == QLatin1String("json") ? findingsJson(findings) : findingsText(findings);
@@ -378,7 +713,7 @@ int diffCommand(const QCommandLineParser& parser, Output& output) {
     const auto a = load(parser.positionalArguments().at(0), output);
     const auto b = load(parser.positionalArguments().at(1), output);
     if (!a || !b)
-        return failure;
+        return trouble;
     const QByteArray text =
         diffTables(a->records, b->records,
                    parser.isSet(QStringLiteral("by-id")) ? Matching::ById : Matching::ByPosition);
@@ -386,14 +721,26 @@ int diffCommand(const QCommandLineParser& parser, Output& output) {
     return text.isEmpty() ? success : failure;
 }
 
+void addOption(QCommandLineParser& p, const QStringList& names, const char* description,
+               const char* value = nullptr) {
+    p.addOption(value
+                    ? QCommandLineOption(names, QString::fromLatin1(description), QString::fromLatin1(value))
+                    : QCommandLineOption(names, QString::fromLatin1(description)));
+}
+
+void addWritingOptions(QCommandLineParser& p) {
+    addOption(p, {QStringLiteral("dry-run")}, "print what would change, write nothing");
+    addOption(p, {QStringLiteral("b"), QStringLiteral("backup")}, "keep the old file as FILE~");
+}
+
+void addTextOptions(QCommandLineParser& p) {
+    addOption(p, {QStringLiteral("format")}, "csv or json", "format");
+    addOption(p, {QStringLiteral("delimiter")}, "',', ';' or tab", "delimiter");
+    addOption(p, {QStringLiteral("encoding")}, "text encoding", "encoding");
+}
+
 const std::vector<Command>& commands() {
     using P = QCommandLineParser;
-    const auto option = [](P& p, const QStringList& names, const char* description,
-                           const char* value = nullptr) {
-        p.addOption(
-            value ? QCommandLineOption(names, QString::fromLatin1(description), QString::fromLatin1(value))
-                  : QCommandLineOption(names, QString::fromLatin1(description)));
-    };
     static const std::vector<Command> list = {
         {"list",
          "usage: vestrel-table list FILE\n\n"
@@ -402,64 +749,117 @@ const std::vector<Command>& commands() {
          "are shown as \\uXXXX.\n",
          [](P&) {}, listCommand, 1, 1},
         {"export",
-         "usage: vestrel-table export FILE [--format csv|json] [-o OUT]\n\n"
-         "The whole table as CSV (UTF-8, header position,id,producer,mode,pole,name,\n"
-         "RFC 4180 quoting) or JSON ({\"balls\": [...]}), to OUT or standard output.\n\n"
+         "usage: vestrel-table export FILE [-o OUT] [--format csv|json] [--delimiter D]\n"
+         "                            [--encoding utf-8|utf-8-bom|cp1250] [-b]\n\n"
+         "The whole table as CSV (header position,id,producer,mode,pole,name, RFC 4180\n"
+         "quoting, CR LF line ends) or JSON ({\"balls\": [...]}, UTF-8), to standard\n"
+         "output or OUT.\n\n"
          "  --format csv|json  default csv\n"
-         "  -o, --output OUT   write to OUT (replaced as a whole) instead\n",
-         [option](P& p) {
-             option(p, {QStringLiteral("format")}, "csv or json", "format");
-             option(p, {QStringLiteral("o"), QStringLiteral("output")}, "output file", "file");
+         "  -o, --output OUT   write to OUT instead: a file is replaced as a whole; a\n"
+         "                     FIFO, a device or a terminal is written into; - is\n"
+         "                     standard output\n"
+         "  --delimiter D      CSV: ',' (default), ';' or tab\n"
+         "  --encoding E       CSV: utf-8 (default), utf-8-bom or cp1250 (Windows-1250)\n"
+         "  -b, --backup       keep a file OUT replaces as OUT~\n\n"
+         "For a spreadsheet set to Polish, which opens a CSV file with a double click:\n"
+         "  vestrel-table export FILE -o balls.csv --delimiter ';' --encoding utf-8-bom\n",
+         [](P& p) {
+             addTextOptions(p);
+             addOption(p, {QStringLiteral("o"), QStringLiteral("output")}, "output file", "file");
+             addOption(p, {QStringLiteral("b"), QStringLiteral("backup")}, "keep the old file as OUT~");
          },
          exportCommand, 1, 1},
         {"import",
-         "usage: vestrel-table import FILE TABLE [--append] [--format csv|json]\n\n"
-         "Replaces FILE's table with the balls of TABLE (as export writes it), or\n"
-         "with --append adds them as new balls after the last one. Every row is\n"
-         "checked first; any fault is reported with its row and column and FILE is\n"
-         "left as it was. Numbers are read with '.' as the decimal point.\n"
+         "usage: vestrel-table import FILE TABLE --replace|--append [--format csv|json]\n"
+         "                            [--delimiter D] [--encoding utf-8|cp1250]\n"
+         "                            [--dry-run] [-b]\n\n"
+         "Replaces FILE's table with the balls of TABLE (as export writes it or a\n"
+         "spreadsheet saves it), or adds them as new balls after the last one. Without\n"
+         "--replace or --append nothing is changed and both are explained. Every row\n"
+         "is checked first; any fault is reported with the line of TABLE it is on and\n"
+         "FILE is left as it was. A one-line summary goes to standard error.\n"
+         "  - numbers are whole numbers, written without a decimal point or an\n"
+         "    exponent: 10.5 and 1e3 are refused, never rounded;\n"
          "  - replacing: positions number the balls 1..n, values are 16-bit;\n"
-         "  - appending: positions are ignored, IDs must be 1..15000 as for the\n"
-         "    editor's Add, missing producer, mode and pole give 5, 1 and 0;\n"
-         "  - names: characters of the code page, at most 63 bytes, no NUL;\n"
-         "  - at most 32767 balls.\n\n"
-         "  --append           add the balls instead of replacing the table\n"
-         "  --format csv|json  default: from TABLE's extension\n",
-         [option](P& p) {
-             option(p, {QStringLiteral("append")}, "add as new balls");
-             option(p, {QStringLiteral("format")}, "csv or json", "format");
+         "  - appending: only id and name are needed; positions are ignored, IDs\n"
+         "    must be 1..15000 as for the editor's Add, missing producer, mode and\n"
+         "    pole give 5, 1 and 0;\n"
+         "  - names: characters of the code page, at most 63 bytes, no NUL; a name\n"
+         "    that looks like UTF-8 read as Windows-1250 (\"ZĹ‚ota\" for \"Złota\")\n"
+         "    draws a warning;\n"
+         "  - at most 32767 balls.\n"
+         "CSV: the delimiter (comma, semicolon or tab) is taken from the header line,\n"
+         "whose names may be in any case and order; empty columns after the last one\n"
+         "and empty rows are ignored. UTF-8 with or without a byte-order mark, and\n"
+         "UTF-16 with one, are read as they are.\n\n"
+         "  --replace          the balls of TABLE become the table\n"
+         "  --append           add the balls of TABLE after the table's last\n"
+         "  --format csv|json  default: from TABLE's extension (standard input: JSON\n"
+         "                     when it starts with { or [, else CSV)\n"
+         "  --delimiter D      CSV: ',', ';' or tab, instead of the header's\n"
+         "  --encoding E       utf-8 (default) or cp1250: a file a spreadsheet saved as\n"
+         "                     Windows-1250 (\"ANSI\")\n"
+         "  --dry-run          print what would change (as diff does), write nothing\n"
+         "  -b, --backup       keep the file as it was as FILE~\n"
+         "TABLE - reads standard input.\n",
+         [](P& p) {
+             addOption(p, {QStringLiteral("replace")}, "replace the table");
+             addOption(p, {QStringLiteral("append")}, "add as new balls");
+             addTextOptions(p);
+             addWritingOptions(p);
          },
          importCommand, 2, 2},
         {"set",
-         "usage: vestrel-table set FILE POSITION FIELD=VALUE...\n\n"
+         "usage: vestrel-table set FILE POSITION FIELD=VALUE... [--dry-run] [-b]\n\n"
          "Changes the ball at POSITION (1 for the first) as typing into the editor's\n"
          "boxes does. FIELD is id, producer, mode or name; numbers are read in your\n"
-         "locale's notation and rounded half to even; the pole value is kept.\n",
-         [](P&) {}, setCommand, 2, -1},
+         "locale's notation and rounded half to even; the pole value is kept.\n\n"
+         "  --dry-run     print what would change (as diff does), write nothing\n"
+         "  -b, --backup  keep the file as it was as FILE~\n",
+         addWritingOptions, setCommand, 2, -1},
         {"add",
-         "usage: vestrel-table add FILE --id N [--name NAME] [--producer N] [--mode N]\n\n"
+         "usage: vestrel-table add FILE --id N [--name NAME] [--producer N] [--mode N]\n"
+         "                         [--dry-run] [-b]\n\n"
          "Adds a ball after the last one, as the editor's Add does: ID N (1..15000,\n"
-         "read in your locale's notation), producer 5 and mode 1 unless given.\n",
-         [option](P& p) {
-             option(p, {QStringLiteral("id")}, "new ball's ID", "n");
-             option(p, {QStringLiteral("name")}, "name", "name");
-             option(p, {QStringLiteral("producer")}, "producer value", "n");
-             option(p, {QStringLiteral("mode")}, "mode value", "n");
+         "read in your locale's notation), producer 5 and mode 1 unless given.\n\n"
+         "  --dry-run     print what would change (as diff does), write nothing\n"
+         "  -b, --backup  keep the file as it was as FILE~\n",
+         [](P& p) {
+             addOption(p, {QStringLiteral("id")}, "new ball's ID", "n");
+             addOption(p, {QStringLiteral("name")}, "name", "name");
+             addOption(p, {QStringLiteral("producer")}, "producer value", "n");
+             addOption(p, {QStringLiteral("mode")}, "mode value", "n");
+             addWritingOptions(p);
          },
          addCommand, 1, 1},
+        {"remove",
+         "usage: vestrel-table remove FILE POSITION... [--id N]... [--dry-run] [-b]\n\n"
+         "Removes the balls at the POSITIONs (1 for the first) and every ball whose\n"
+         "ID is an N given with --id. The balls after them move up, as in the editor's\n"
+         "list. A position or ID that is not in the table changes nothing; neither\n"
+         "does removing every ball. A one-line summary goes to standard error.\n\n"
+         "  --id N        remove the balls with ID N (may be given more than once)\n"
+         "  --dry-run     print the balls that would go (as diff does), write nothing\n"
+         "  -b, --backup  keep the file as it was as FILE~\n",
+         [](P& p) {
+             addOption(p, {QStringLiteral("id")}, "ID of the balls to remove", "n");
+             addWritingOptions(p);
+         },
+         removeCommand, 1, -1},
         {"check",
          "usage: vestrel-table check FILE [--format text|json]\n\n"
          "Reports IDs used more than once, IDs outside 1..15000, names that fill\n"
-         "their field without a NUL, and every header field the editor would\n"
-         "refuse. Exit code 0 when clean, 1 with findings.\n",
-         [option](P& p) { option(p, {QStringLiteral("format")}, "text or json", "format"); }, checkCommand, 1,
+         "their field without a NUL, names that look like UTF-8 read as\n"
+         "Windows-1250, and every header field the editor would refuse. Exit code\n"
+         "0 when clean, 1 with findings, 2 when FILE cannot be read.\n",
+         [](P& p) { addOption(p, {QStringLiteral("format")}, "text or json", "format"); }, checkCommand, 1,
          1},
         {"diff",
          "usage: vestrel-table diff A B [--by-id]\n\n"
          "Balls added, removed and changed from A to B, field by field. Balls are\n"
          "matched by position, or with --by-id by ID. Exit code 0 when the tables\n"
-         "are the same, 1 when they differ.\n",
-         [option](P& p) { option(p, {QStringLiteral("by-id")}, "match balls by ID"); }, diffCommand, 2, 2},
+         "are the same, 1 when they differ, 2 when one cannot be read.\n",
+         [](P& p) { addOption(p, {QStringLiteral("by-id")}, "match balls by ID"); }, diffCommand, 2, 2},
     };
     return list;
 }
@@ -474,6 +874,10 @@ int run(const QStringList& arguments, Output& output) {
     const QString name = arguments.first();
     if (name == QLatin1String("--help") || name == QLatin1String("-h") || name == QLatin1String("help")) {
         output.out += generalHelp;
+        return success;
+    }
+    if (name == QLatin1String("--version")) {
+        output.out += "vestrel-table " VESTREL_VERSION "\n";
         return success;
     }
     const auto& list = commands();

@@ -10,6 +10,9 @@ namespace vestrel_table {
 struct Output {
     QByteArray out; // for stdout
     QByteArray err; // for stderr: one line per failure
+    // Set once a file has been replaced, so that a later failure does not
+    // claim that nothing was written.
+    bool wroteFile = false;
 };
 
 // `arguments` without the program name.

@@ -1,31 +1,48 @@
+#include "pipeline/console/ConsoleOutput.h"
 #include "tools/vestrel_table/Commands.h"
 
 #include <QCoreApplication>
 
-#include <cstdio>
+#include <csignal>
+#include <new>
+#include <string_view>
 
-#ifdef Q_OS_WIN
-#include <fcntl.h>
-#include <io.h>
-#endif
+namespace {
+
+std::string_view viewOf(const QByteArray& bytes) {
+    return {bytes.constData(), std::size_t(bytes.size())};
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
-#ifdef Q_OS_WIN
-    // The C runtime's text mode would turn every "\n" into "\r\n": an export
-    // to standard output must be the same bytes as one written with -o, and
-    // the messages end their lines as on every other system.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+#ifdef SIGXFSZ
+    // A write past the file-size limit then fails with EFBIG and is reported
+    // like any other failed write, instead of ending the program unexplained.
+    std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    // An export to standard output must be the same bytes as one written
+    // with -o, and the messages end their lines as on every other system.
+    console::useBinaryStreams();
     QCoreApplication app(argc, argv);
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
     vestrel_table::Output output;
-    const int code = vestrel_table::run(arguments, output);
-    std::fwrite(output.out.constData(), 1, std::size_t(output.out.size()), stdout);
-    std::fwrite(output.err.constData(), 1, std::size_t(output.err.size()), stderr);
-    if (std::fflush(stdout) != 0) {
-        std::fputs("vestrel-table: cannot write to standard output\n", stderr);
+    int code = 1;
+    try {
+        code = vestrel_table::run(arguments, output);
+    } catch (const std::bad_alloc&) {
+        // Files are replaced only as a whole, by a call that reports its own
+        // lack of memory: one that was already replaced says so.
+        output.out.clear();
+        output.err = output.wroteFile ? "vestrel-table: not enough memory after the file was written\n"
+                                      : "vestrel-table: not enough memory; nothing was written\n";
+        code = 1;
+    }
+    const bool written = console::write(console::Stream::Output, viewOf(output.out));
+    console::write(console::Stream::Error, viewOf(output.err));
+    if (!written) {
+        console::write(console::Stream::Error, "vestrel-table: cannot write to standard output\n");
         return 1;
     }
     return code;

@@ -1,7 +1,8 @@
+#include "pipeline/console/ConsoleOutput.h"
 #include "tools/zlibtool/ToolRun.h"
 
 #include <csignal>
-#include <iostream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,5 +47,9 @@ int main(int argc, char** argv) {
     // like any other failed write, instead of ending the tool unexplained.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
-    return zlibtool::run(arguments(argc, argv), std::cerr);
+    console::useBinaryStreams();
+    std::ostringstream messages;
+    const int code = zlibtool::run(arguments(argc, argv), messages);
+    console::write(console::Stream::Error, messages.str());
+    return code;
 }

@@ -8,6 +8,7 @@
 #include <QProcessEnvironment>
 #include <QStringList>
 
+#include <functional>
 #include <vector>
 
 // Runs the built vestrel-table as a user would, in the C locale.
@@ -23,12 +24,23 @@ inline QString program() {
     return programFile(qEnvironmentVariable("VESTREL_BUILD_DIR") + QStringLiteral("/vestrel-table"));
 }
 
-inline Run run(const QStringList& arguments) {
+// `input` is what the program reads on standard input.
+// `inChild` runs in the started process before the program, to set limits.
+inline Run run(const QStringList& arguments, const QByteArray& input = {},
+               const std::function<void()>& inChild = {}) {
     QProcess process;
+#ifdef Q_OS_UNIX
+    if (inChild)
+        process.setChildProcessModifier(inChild);
+#else
+    Q_UNUSED(inChild)
+#endif
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("LC_ALL"), QStringLiteral("C"));
     process.setProcessEnvironment(environment);
     process.start(program(), arguments);
+    process.write(input);
+    process.closeWriteChannel();
     if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
         return {};
     return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
