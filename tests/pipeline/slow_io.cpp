@@ -14,10 +14,11 @@
 //   VESTREL_NO_UNNAMED=1   opening an unnamed file (O_TMPFILE) fails as on a
 //                          file system without them, so that named temporary
 //                          files are used
-//   VESTREL_MEET=DIR,N     the first write to a regular file waits until N
+//   VESTREL_MEET=DIR,N     the first exclusive lock (a writer's, taken after
+//                          its reads, which share the lock) waits until N
 //                          processes have come that far (each leaves a file
 //                          in DIR), so that all of them have read what they
-//                          read before any writes
+//                          read before any of them writes
 //
 // The waits are random, each process with its own seed.
 
@@ -27,6 +28,7 @@
 #include <dirent.h>
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
@@ -130,7 +132,6 @@ void meetTheOthers() {
 template <typename Write> ssize_t inTwoHalves(int fd, std::size_t count, Write write) {
     if (!regularFile(fd))
         return write(0, count);
-    meetTheOthers();
     constexpr std::size_t page = 4096;
     if (slowestMicroseconds() <= 0)
         return write(0, count);
@@ -204,6 +205,13 @@ int stat(const char* path, struct stat* info) {
         errno = error;
     }
     return result;
+}
+
+int flock(int fd, int operation) {
+    static const auto real = next<int (*)(int, int)>("flock");
+    if (operation & LOCK_EX)
+        meetTheOthers();
+    return real(fd, operation);
 }
 
 int fsync(int fd) {
