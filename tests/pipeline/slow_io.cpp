@@ -199,11 +199,12 @@ ssize_t pwrite64(int fd, const void* data, size_t count, off64_t offset) {
 int stat(const char* path, struct stat* info) {
     static const auto real = next<int (*)(const char*, struct stat*)>("stat");
     const int result = real(path, info);
-    if (result != 0 && lookWaitMicroseconds() > 0 && std::strstr(path, ".vestrel-undo-")) {
-        const int error = errno;
+    // Kept from here on: even the first look at a static may set it, when
+    // two threads look at once.
+    const int error = errno;
+    if (result != 0 && lookWaitMicroseconds() > 0 && std::strstr(path, ".vestrel-undo-"))
         waitUpTo(lookWaitMicroseconds());
-        errno = error;
-    }
+    errno = error;
     return result;
 }
 

@@ -17,7 +17,8 @@
 //   - a writer that reported success has its table in the file, unless the
 //     other, a window whose user was asked and said yes, replaced it;
 //   - a writer that said the file changed while it was editing (or a window
-//     that asked, and was told no) saw the other's table, which stays.
+//     that asked, and was told no) saw the other's table, which stays;
+//   - no writer fails for any other reason than these or a busy file.
 // An interrupted in-place write leaves an undo copy: the next read puts the
 // old table back and says so. After the rounds, one ordinary save leaves
 // nothing beside the game file and nothing in the working folder.
@@ -464,7 +465,6 @@ struct Tally {
     int rounds = 0, kills = 0, inPlace = 0, namedTemporaries = 0, undoLeft = 0, temporariesLeft = 0;
     std::array<int, 2> recoveries{};     // by Open, by vestrel-table
     std::map<std::string, int> outcomes; // "A outcome / B outcome -> file"
-    std::map<std::string, int> problems;
 };
 
 std::string outcomeWord(const Reported& r) {
@@ -565,9 +565,10 @@ public:
                            : "") +
             ", gap " + std::to_string(int(gap)) + " ms" +
             (think > 0 ? ", a window thinks " + std::to_string(think) + " ms" : "");
+        // The other writer, killed or not, gives no cause for any other failure.
         for (int i = 0; i < 2; ++i)
             if (!r[i].problem.empty())
-                ++tally.problems[(i == 0 ? a.name : b.name) + " " + r[i].problem];
+                return fault(pair, (i == 0 ? a.name : b.name) + " failed: " + r[i].problem);
 
         // What the kills left: an undo copy is undone by the next read,
         // which says so; nothing else but temporary files may be left.
@@ -898,8 +899,6 @@ int main(int argc, char** argv) {
                     tally.undoLeft, tally.recoveries[0], tally.recoveries[1], tally.temporariesLeft);
         for (const auto& [outcome, count] : tally.outcomes)
             std::printf("  %4d  %s\n", count, outcome.c_str());
-        for (const auto& [problem, count] : tally.problems)
-            std::printf("  %4d  failure: %s\n", count, problem.c_str());
     }
     const bool settled = runner.settle();
     std::printf("%.1f s in all\n", std::chrono::duration<double>(Clock::now() - begin).count());
