@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -291,13 +290,15 @@ OutputKind outputKind(const QString& path) {
         CloseHandle(handle);
         return OutputKind::Stream;
     }
-    return QFileInfo(path).isDir() ? OutputKind::Other : OutputKind::File;
+    return statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder
+               ? OutputKind::Other
+               : OutputKind::File;
 }
 
 QString writeOutput(const QString& path, const QByteArray& bytes) {
     const HANDLE handle = openStream(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        if (QFileInfo(path).isDir())
+        if (statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder)
             return QStringLiteral("%1: a folder, not a file").arg(path);
         return replaceFile(path, bytes);
     }
@@ -317,10 +318,12 @@ QString writeOutput(const QString& path, const QByteArray& bytes) {
 #else
 
 OutputKind outputKind(const QString& path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+    const std::optional<storage::FileStatus> status = statusOf(path);
+    if (!status || status->kind == storage::FileKind::Regular)
         return OutputKind::File;
-    return S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) ? OutputKind::Stream : OutputKind::Other;
+    return status->kind == storage::FileKind::Fifo || status->kind == storage::FileKind::Device
+               ? OutputKind::Stream
+               : OutputKind::Other;
 }
 
 QString writeOutput(const QString& path, const QByteArray& bytes) {
@@ -328,13 +331,13 @@ QString writeOutput(const QString& path, const QByteArray& bytes) {
     case OutputKind::File:
         return replaceFile(path, bytes);
     case OutputKind::Other:
-        return QFileInfo(path).isDir()
+        return statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder
                    ? QStringLiteral("%1: a folder, not a file").arg(path)
                    : QStringLiteral("%1: neither a file, a FIFO nor a character device").arg(path);
     case OutputKind::Stream:
         break;
     }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(storagePath(path).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("%1: cannot open: %2").arg(path, qt_error_string(errno));
     // It may have been swapped for something else since it was looked at.

@@ -4,6 +4,7 @@
 #include "ball_table/Baza.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
+#include "pipeline/table_file/StoragePath.h"
 #include "pipeline/table_file/TableFile.h"
 #include "pipeline/table_text/TableReport.h"
 #include "pipeline/table_text/TableText.h"
@@ -185,11 +186,6 @@ std::optional<TextOptions> textOptions(const QCommandLineParser& parser, TextFor
     return options;
 }
 
-bool sameFile(const QString& a, const QString& b) {
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
-}
-
 void reportRowErrors(Output& output, const std::vector<RowError>& errors, const QString& table,
                      TextFormat format, const QString& prefix = {}) {
     constexpr std::size_t shown = 20;
@@ -357,7 +353,7 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
         return success;
     }
     if (parser.isSet(QStringLiteral("backup")) && outputKind(target) == OutputKind::File &&
-        QFileInfo::exists(target)) {
+        statusOf(target)) {
         QString error;
         const std::optional<QByteArray> previous = readBoundedFile(target, &error);
         if (!previous || !(error = keepBackup(target, *previous)).isEmpty()) {
