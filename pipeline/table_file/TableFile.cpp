@@ -88,6 +88,12 @@ compression::Error unpack(const QByteArray& bytes, QByteArray& out, compression:
         compression::maxDecompressedSize, form);
 }
 
+// Why a text is refused for its size, when it is less than a game file may have.
+QString limitNote(std::uint64_t limit) {
+    return limit < compression::maxInputSize ? QStringLiteral(" (no table of 32767 balls needs that many)")
+                                             : QString();
+}
+
 } // namespace
 
 qsizetype TableFile::count() const {
@@ -95,8 +101,8 @@ qsizetype TableFile::count() const {
 }
 
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
-                                          storage::FileIdentity* identity) {
-    const storage::ReadResult read = storage::readFile(storagePath(path), compression::maxInputSize);
+                                          storage::FileIdentity* identity, std::uint64_t limit) {
+    const storage::ReadResult read = storage::readFile(storagePath(path), limit);
     switch (read.outcome.problem) {
     case storage::Problem::None:
         break;
@@ -107,7 +113,8 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
         *error = QStringLiteral("%1: not a file (%2)").arg(path, describe(read.outcome));
         return std::nullopt;
     case storage::Problem::TooLarge:
-        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
+        *error =
+            QStringLiteral("%1: larger than %2 bytes, refused%3").arg(path).arg(limit).arg(limitNote(limit));
         return std::nullopt;
     default:
         *error = QStringLiteral("%1: %2").arg(path, describe(read.outcome));
@@ -118,7 +125,7 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
     return QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size()));
 }
 
-std::optional<QByteArray> readStandardInput(QString* error) {
+std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit) {
     QFile in;
     if (!in.open(fileno(stdin), QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         *error = QStringLiteral("standard input: cannot open: %1").arg(in.errorString());
@@ -135,9 +142,10 @@ std::optional<QByteArray> readStandardInput(QString* error) {
             return std::nullopt;
         }
         bytes.resize(at + qsizetype(got));
-        if (quint64(bytes.size()) > compression::maxInputSize) {
-            *error =
-                QStringLiteral("standard input: more than %1 bytes, refused").arg(compression::maxInputSize);
+        if (quint64(bytes.size()) > limit) {
+            *error = QStringLiteral("standard input: more than %1 bytes, refused%2")
+                         .arg(limit)
+                         .arg(limitNote(limit));
             return std::nullopt;
         }
         if (got == 0)

@@ -100,10 +100,13 @@ QString shownName(const QString& path) {
     return path == standardStream ? QStringLiteral("standard input") : path;
 }
 
+// A text to import: no larger than the largest table could need, so that
+// nothing larger is read or parsed.
 std::optional<QByteArray> readText(const QString& path, Output& output) {
     QString error;
-    std::optional<QByteArray> text =
-        path == standardStream ? readStandardInput(&error) : readBoundedFile(path, &error);
+    std::optional<QByteArray> text = path == standardStream
+                                         ? readStandardInput(&error, maxTextSize)
+                                         : readBoundedFile(path, &error, nullptr, maxTextSize);
     if (!text)
         fail(output, error);
     return text;
