@@ -5,7 +5,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 
 #include <cerrno>
 #include <cstdio>
@@ -89,6 +88,12 @@ compression::Error unpack(const QByteArray& bytes, QByteArray& out, compression:
         compression::maxDecompressedSize, form);
 }
 
+// Why a text is refused for its size, when it is less than a game file may have.
+QString limitNote(std::uint64_t limit) {
+    return limit < compression::maxInputSize ? QStringLiteral(" (no table of 32767 balls needs that many)")
+                                             : QString();
+}
+
 } // namespace
 
 qsizetype TableFile::count() const {
@@ -96,8 +101,9 @@ qsizetype TableFile::count() const {
 }
 
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
-                                          storage::FileIdentity* identity, bool* recovered) {
-    const storage::ReadResult read = storage::readFile(storagePath(path), compression::maxInputSize);
+                                          storage::FileIdentity* identity, std::uint64_t limit,
+                                          bool* recovered) {
+    const storage::ReadResult read = storage::readFile(storagePath(path), limit);
     if (recovered)
         *recovered = read.recovered;
     switch (read.outcome.problem) {
@@ -110,7 +116,8 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
         *error = QStringLiteral("%1: not a file (%2)").arg(path, describe(read.outcome));
         return std::nullopt;
     case storage::Problem::TooLarge:
-        *error = QStringLiteral("%1: larger than %2 bytes, refused").arg(path).arg(compression::maxInputSize);
+        *error =
+            QStringLiteral("%1: larger than %2 bytes, refused%3").arg(path).arg(limit).arg(limitNote(limit));
         return std::nullopt;
     default:
         *error = QStringLiteral("%1: %2").arg(path, describe(read.outcome));
@@ -127,7 +134,7 @@ QString recoveredNote(const QString& path) {
         .arg(path);
 }
 
-std::optional<QByteArray> readStandardInput(QString* error) {
+std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit) {
     QFile in;
     if (!in.open(fileno(stdin), QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         *error = QStringLiteral("standard input: cannot open: %1").arg(in.errorString());
@@ -144,9 +151,10 @@ std::optional<QByteArray> readStandardInput(QString* error) {
             return std::nullopt;
         }
         bytes.resize(at + qsizetype(got));
-        if (quint64(bytes.size()) > compression::maxInputSize) {
-            *error =
-                QStringLiteral("standard input: more than %1 bytes, refused").arg(compression::maxInputSize);
+        if (quint64(bytes.size()) > limit) {
+            *error = QStringLiteral("standard input: more than %1 bytes, refused%2")
+                         .arg(limit)
+                         .arg(limitNote(limit));
             return std::nullopt;
         }
         if (got == 0)
@@ -156,8 +164,8 @@ std::optional<QByteArray> readStandardInput(QString* error) {
 
 UnpackOutcome unpackFile(const QString& path) {
     UnpackOutcome outcome;
-    std::optional<QByteArray> bytes =
-        readBoundedFile(path, &outcome.error, &outcome.identity, &outcome.recovered);
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &outcome.identity,
+                                                      compression::maxInputSize, &outcome.recovered);
     if (!bytes)
         return outcome;
     Unpacked unpacked;
@@ -207,7 +215,8 @@ ReadOutcome readTableFile(const QString& path) {
 ReadOutcome readTableForm(const QString& path) {
     ReadOutcome outcome;
     storage::FileIdentity identity;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &identity, &outcome.recovered);
+    std::optional<QByteArray> bytes =
+        readBoundedFile(path, &outcome.error, &identity, compression::maxInputSize, &outcome.recovered);
     if (!bytes)
         return outcome;
     TableFile table;
@@ -301,13 +310,15 @@ OutputKind outputKind(const QString& path) {
         CloseHandle(handle);
         return OutputKind::Stream;
     }
-    return QFileInfo(path).isDir() ? OutputKind::Other : OutputKind::File;
+    return statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder
+               ? OutputKind::Other
+               : OutputKind::File;
 }
 
 QString writeOutput(const QString& path, const QByteArray& bytes) {
     const HANDLE handle = openStream(path);
     if (handle == INVALID_HANDLE_VALUE) {
-        if (QFileInfo(path).isDir())
+        if (statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder)
             return QStringLiteral("%1: a folder, not a file").arg(path);
         return replaceFile(path, bytes);
     }
@@ -327,10 +338,12 @@ QString writeOutput(const QString& path, const QByteArray& bytes) {
 #else
 
 OutputKind outputKind(const QString& path) {
-    struct stat status {};
-    if (::stat(QFile::encodeName(path).constData(), &status) != 0 || S_ISREG(status.st_mode))
+    const std::optional<storage::FileStatus> status = statusOf(path);
+    if (!status || status->kind == storage::FileKind::Regular)
         return OutputKind::File;
-    return S_ISFIFO(status.st_mode) || S_ISCHR(status.st_mode) ? OutputKind::Stream : OutputKind::Other;
+    return status->kind == storage::FileKind::Fifo || status->kind == storage::FileKind::Device
+               ? OutputKind::Stream
+               : OutputKind::Other;
 }
 
 QString writeOutput(const QString& path, const QByteArray& bytes) {
@@ -338,13 +351,13 @@ QString writeOutput(const QString& path, const QByteArray& bytes) {
     case OutputKind::File:
         return replaceFile(path, bytes);
     case OutputKind::Other:
-        return QFileInfo(path).isDir()
+        return statusOf(path).value_or(storage::FileStatus{}).kind == storage::FileKind::Folder
                    ? QStringLiteral("%1: a folder, not a file").arg(path)
                    : QStringLiteral("%1: neither a file, a FIFO nor a character device").arg(path);
     case OutputKind::Stream:
         break;
     }
-    const int fd = ::open(QFile::encodeName(path).constData(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(storagePath(path).c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return QStringLiteral("%1: cannot open: %2").arg(path, qt_error_string(errno));
     // It may have been swapped for something else since it was looked at.

@@ -54,15 +54,17 @@ ReadOutcome readTableFile(const QString& path);
 // file's), without keeping the table: for a table about to be replaced as a
 // whole, whose old balls need not load. `records` stays empty.
 ReadOutcome readTableForm(const QString& path);
-// Reads a whole file under the same bound; error text when it cannot, and
-// what it held and whether a cut-short save was undone first, when asked for.
+// Reads a whole file of at most `limit` bytes (a larger one is refused before
+// it is read); error text when it cannot, and what it held and whether a
+// cut-short save was undone first, when asked for.
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
                                           storage::FileIdentity* identity = nullptr,
+                                          std::uint64_t limit = compression::maxInputSize,
                                           bool* recovered = nullptr);
 // The line that tells the user so.
 QString recoveredNote(const QString& path);
-// Reads standard input to its end under the same bound.
-std::optional<QByteArray> readStandardInput(QString* error);
+// Reads standard input to its end, refused past `limit` bytes.
+std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit = compression::maxInputSize);
 
 // The decompressed table bytes (header and records) of these records, as the
 // editor saves them; nullopt when there are too many.

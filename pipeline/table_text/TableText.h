@@ -15,6 +15,12 @@
 // the caller's choice) and read as spreadsheets write it.
 namespace table_text {
 
+// The most bytes a text of the largest table (32,767 balls) can need in any
+// form read here, with a margin: a ball takes at most about 570 bytes (JSON,
+// indented, every letter of its name escaped), and 1 KiB is allowed. A
+// larger text is refused before it is read.
+inline constexpr std::uint64_t maxTextSize = std::uint64_t(32767) * 1024;
+
 enum class TextFormat { Csv, Json };
 
 // Writing: UTF-8 without or with a byte-order mark, or Windows-1250.

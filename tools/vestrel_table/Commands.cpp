@@ -4,6 +4,7 @@
 #include "ball_table/Baza.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
+#include "pipeline/table_file/StoragePath.h"
 #include "pipeline/table_file/TableFile.h"
 #include "pipeline/table_text/TableReport.h"
 #include "pipeline/table_text/TableText.h"
@@ -106,10 +107,13 @@ QString shownName(const QString& path) {
     return path == standardStream ? QStringLiteral("standard input") : path;
 }
 
+// A text to import: no larger than the largest table could need, so that
+// nothing larger is read or parsed.
 std::optional<QByteArray> readText(const QString& path, Output& output) {
     QString error;
-    std::optional<QByteArray> text =
-        path == standardStream ? readStandardInput(&error) : readBoundedFile(path, &error);
+    std::optional<QByteArray> text = path == standardStream
+                                         ? readStandardInput(&error, maxTextSize)
+                                         : readBoundedFile(path, &error, nullptr, maxTextSize);
     if (!text)
         fail(output, error);
     return text;
@@ -190,11 +194,6 @@ std::optional<TextOptions> textOptions(const QCommandLineParser& parser, TextFor
         options.encoding = *encoding;
     }
     return options;
-}
-
-bool sameFile(const QString& a, const QString& b) {
-    const QString ca = QFileInfo(a).canonicalFilePath();
-    return !ca.isEmpty() && ca == QFileInfo(b).canonicalFilePath();
 }
 
 void reportRowErrors(Output& output, const std::vector<RowError>& errors, const QString& table,
@@ -364,7 +363,7 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
         return success;
     }
     if (parser.isSet(QStringLiteral("backup")) && outputKind(target) == OutputKind::File &&
-        QFileInfo::exists(target)) {
+        statusOf(target)) {
         QString error;
         const std::optional<QByteArray> previous = readBoundedFile(target, &error);
         if (!previous || !(error = keepBackup(target, *previous)).isEmpty()) {

@@ -1,4 +1,5 @@
 #include "pipeline/console/ConsoleOutput.h"
+#include "pipeline/table_file/StoragePath.h"
 #include "tools/vestrel_table/Commands.h"
 
 #include <QCoreApplication>
@@ -25,8 +26,16 @@ int main(int argc, char** argv) {
     // with -o, and the messages end their lines as on every other system.
     console::useBinaryStreams();
     QCoreApplication app(argc, argv);
+#ifdef Q_OS_WIN
     QStringList arguments = QCoreApplication::arguments();
     arguments.removeFirst();
+#else
+    // From the bytes themselves: Qt's reading of them loses every byte that
+    // is not UTF-8, and a file name may hold such bytes.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << table_file::argumentText(argv[i]);
+#endif
     vestrel_table::Output output;
     int code = 1;
     try {

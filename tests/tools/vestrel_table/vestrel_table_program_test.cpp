@@ -14,6 +14,7 @@
 
 #ifdef Q_OS_UNIX
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -613,12 +614,21 @@ private slots:
     // a file-size limit fails with its cause (the signal it sends is
     // ignored), and a table that does not fit in the memory left is refused.
     void limitsEndInAMessage() {
-#ifndef Q_OS_UNIX
-        QSKIP("needs POSIX resource limits");
-#else
         const QTemporaryDir dir;
         const QByteArray game = TableTool::inForm(Form::Stream, TableTool::table({{"One", 1}}));
         const QString gamePath = write(dir, QStringLiteral("game.bin"), game);
+        // More text than the largest table could need is refused unread
+        // (sparse, so it costs no disk).
+        QFile huge(dir.filePath(QStringLiteral("huge.csv")));
+        QVERIFY(huge.open(QIODevice::WriteOnly) && huge.resize(qint64(32767) * 1024 + 1));
+        huge.close();
+        const TableTool::Run refused = TableTool::run({"import", "--append", gamePath, huge.fileName()});
+        QVERIFY2(refused.code == 1 && refused.err.contains("no table of 32767 balls needs that many"),
+                 refused.err.constData());
+        QVERIFY(huge.remove());
+#ifndef Q_OS_UNIX
+        QSKIP("needs POSIX resource limits");
+#else
         QJsonArray balls;
         for (int i = 0; i < 32767; ++i)
             balls.append(QJsonObject{
@@ -654,6 +664,42 @@ private slots:
             QCOMPARE(BallFileBytes::readFile(gamePath), game);
             QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
         }
+#endif
+    }
+
+    // A file name that is not UTF-8 (here the bytes FF and FE, as an old
+    // system may have written them) still names its file, for reading and
+    // for writing; messages show such a byte as "?".
+    void fileNamesThatAreNotUtf8() {
+#ifndef Q_OS_LINUX
+        QSKIP("only POSIX file names are bytes");
+#else
+        const QTemporaryDir dir;
+        const QByteArray game =
+            TableTool::inForm(Form::Container, TableTool::table({{"One", 1}, {"Two", 2}}));
+        const QByteArray name = QFile::encodeName(dir.path()) + "/gra\xFF\xFE.bin";
+        QFile file;
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL, 0644);
+        QVERIFY(fd >= 0 && file.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.write(game), game.size());
+        file.close();
+        const auto shell = [&](const QByteArray& line) {
+            QProcess process;
+            process.start(QStringLiteral("/bin/sh"), {QStringLiteral("-c"), QString::fromLatin1(line)});
+            process.waitForFinished(60000);
+            return TableTool::Run{process.exitCode(), process.readAllStandardOutput(),
+                                  process.readAllStandardError()};
+        };
+        const QByteArray tool = QFile::encodeName(TableTool::program());
+        const QByteArray folder = QFile::encodeName(dir.path());
+        const QByteArray path = "\"" + folder + "/gra$(printf '\\377\\376').bin\"";
+        QVERIFY(shell(tool + " list " + path).out.contains("2 : Two"));
+        const TableTool::Run set = shell(tool + " set " + path + " 2 name=Renamed");
+        QVERIFY2(set.code == 0, set.err.constData());
+        QVERIFY(shell(tool + " list " + path).out.contains("2 : Renamed"));
+        const TableTool::Run missing = shell(tool + " list \"" + folder + "/missing$(printf '\\377').bin\"");
+        QCOMPARE(missing.code, 1);
+        QVERIFY2(missing.err.contains("missing?.bin: no such file"), missing.err.constData());
 #endif
     }
 
