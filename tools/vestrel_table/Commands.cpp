@@ -1,21 +1,18 @@
 #include "tools/vestrel_table/Commands.h"
 
 #include "ball_table/BallFile.h"
-#include "ball_table/Baza.h"
 #include "ball_table/EditRules.h"
 #include "ball_table/NumberText.h"
+#include "pipeline/table_edits/TableEdits.h"
 #include "pipeline/table_file/StoragePath.h"
 #include "pipeline/table_file/TableFile.h"
 #include "pipeline/table_text/TableReport.h"
 #include "pipeline/table_text/TableText.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTemporaryDir>
 
-#include <cstring>
 #include <functional>
 #include <future>
 
@@ -261,51 +258,15 @@ void summarise(Output& output, const QString& path, std::optional<qsizetype> bef
                      .arg(dryRun ? QStringLiteral(" (dry run: nothing written)") : QString()));
 }
 
-qsizetype changedBalls(const QByteArray& before, const QByteArray& after) {
-    const qsizetype common = std::min(before.size(), after.size()) / BallFile::recordSize;
-    qsizetype changed = 0;
-    for (qsizetype i = 0; i < common; ++i)
-        changed += std::memcmp(before.constData() + i * BallFile::recordSize,
-                               after.constData() + i * BallFile::recordSize, BallFile::recordSize) != 0;
-    return changed;
-}
-
-// Runs an edit on the table through Baza, exactly as the window holds and
-// saves it: loaded from a decompressed file, edited, saved to one.
-std::optional<QByteArray> editThroughBaza(const TableFile& table, const std::function<QString(Baza&)>& edit,
-                                          Output& output) {
-    QTemporaryDir dir;
-    const std::optional<QByteArray> bytes = tableBytes(table.records);
-    if (!dir.isValid() || !bytes) {
-        fail(output, QStringLiteral("cannot make a working folder for the edit"));
-        return std::nullopt;
+// Writes an edit: `edited` is the whole decompressed file, or nothing when
+// the edit was refused for `problem`.
+int commitEdit(const QString& path, const TableFile& table, const table_edits::Edited& edit,
+               const Writing& writing, Output& output) {
+    if (!edit.file) {
+        fail(output, path + QStringLiteral(": ") + edit.problem);
+        return failure;
     }
-    const QString loaded = dir.filePath(QStringLiteral("table.unzlib"));
-    const QString saved = dir.filePath(QStringLiteral("saved.unzlib"));
-    Baza baza;
-    // A scratch file, gone with the folder: it needs no sync.
-    QFile scratch(loaded);
-    if (!scratch.open(QIODevice::WriteOnly) || !BallFile::writeAll(scratch, *bytes) || !scratch.flush() ||
-        !baza.Wczytaj(loaded)) {
-        fail(output, QStringLiteral("cannot load the table for the edit"));
-        return std::nullopt;
-    }
-    if (const QString problem = edit(baza); !problem.isEmpty()) {
-        fail(output, problem);
-        return std::nullopt;
-    }
-    QString error;
-    std::optional<QByteArray> result;
-    if (baza.Zapisz(saved))
-        result = readBoundedFile(saved, &error);
-    if (!result)
-        fail(output, QStringLiteral("cannot save the edited table"));
-    return result;
-}
-
-// Writes an edit made through Baza: `edited` is the whole decompressed file.
-int commitEdit(const QString& path, const TableFile& table, const QByteArray& edited, const Writing& writing,
-               Output& output) {
+    const QByteArray& edited = *edit.file;
     const QByteArray changes =
         writing.dryRun ? diffTables(table.records, edited.mid(BallFile::headerSize), Matching::ByPosition)
                        : QByteArray();
@@ -471,7 +432,7 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     QByteArray after = append ? before + built.records : std::move(built.records);
     const qsizetype countBefore = before.size() / BallFile::recordSize;
     const qsizetype countAfter = after.size() / BallFile::recordSize;
-    const qsizetype changed = changedBalls(before, after);
+    const qsizetype changed = table_edits::changedBalls(before, after);
     const Writing writing = writingOptions(parser);
     const QByteArray changes =
         writing.dryRun ? diffTables(before, after, Matching::ByPosition) : QByteArray();
@@ -521,48 +482,19 @@ int removeCommand(const QCommandLineParser& parser, Output& output) {
     if (!table)
         return failure;
     const qsizetype count = table->count();
-    std::vector<bool> removed(std::size_t(count), false);
-    for (const int p : wantedPositions) {
-        if (p < 1 || p > count) {
-            fail(output,
-                 QStringLiteral("%1: no ball at position %2 (the table has %3)").arg(path).arg(p).arg(count));
-            return failure;
-        }
-        removed[std::size_t(p - 1)] = true;
-    }
-    for (const int id : wantedIds) {
-        bool found = false;
-        for (qsizetype i = 0; i < count; ++i) {
-            if (BallFile::field(table->records.constData() + i * BallFile::recordSize, BallFile::Field::ID) ==
-                id) {
-                removed[std::size_t(i)] = true;
-                found = true;
-            }
-        }
-        if (!found) {
-            fail(output, QStringLiteral("%1: no ball has ID %2").arg(path).arg(id));
-            return failure;
-        }
-    }
-    const auto gone = qsizetype(std::count(removed.begin(), removed.end(), true));
-    if (gone == count) {
-        fail(output,
-             QStringLiteral("%1: that would remove every ball; a table holds at least one").arg(path));
+    const table_edits::Removal removal = table_edits::removeBalls(table->records, wantedPositions, wantedIds);
+    if (!removal.problem.isEmpty()) {
+        fail(output, path + QStringLiteral(": ") + removal.problem);
         return failure;
     }
-    // The balls after a removed one move up, as in the window's list.
-    QByteArray after;
-    after.reserve((count - gone) * BallFile::recordSize);
-    for (qsizetype i = 0; i < count; ++i)
-        if (!removed[std::size_t(i)])
-            after.append(table->records.constData() + i * BallFile::recordSize, BallFile::recordSize);
-    const std::optional<QByteArray> bytes = tableBytes(after);
+    const qsizetype gone = count - removal.records.size() / BallFile::recordSize;
+    const std::optional<QByteArray> bytes = tableBytes(removal.records);
     if (!bytes) {
         fail(output, QStringLiteral("%1: too many balls for the file format").arg(path));
         return failure;
     }
     const Writing writing = writingOptions(parser);
-    const QByteArray changes = writing.dryRun ? diffRemoved(table->records, removed) : QByteArray();
+    const QByteArray changes = writing.dryRun ? diffRemoved(table->records, removal.removed) : QByteArray();
     if (const int code = commit(path, *table, *bytes, changes, writing, output); code != success)
         return code;
     summarise(output, path, count, count - gone, 0, 0, gone, writing.dryRun);
@@ -578,12 +510,15 @@ std::optional<std::int16_t> typedNumber(const QString& field, const QString& tex
     return value;
 }
 
-bool nameAccepted(const QString& name, Output& output) {
-    if (const auto problem = nameProblem(name)) {
-        fail(output, QStringLiteral("the name %1").arg(*problem));
-        return false;
+// The name as the window's box would take it; nullopt (and a message) when
+// it cannot be stored.
+std::optional<QString> acceptedName(const QString& given, Output& output) {
+    const table_edits::TypedName typed = table_edits::typedNameOf(given);
+    if (typed.problem) {
+        fail(output, QStringLiteral("the name %1").arg(*typed.problem));
+        return std::nullopt;
     }
-    return true;
+    return typed.name;
 }
 
 int setCommand(const QCommandLineParser& parser, Output& output) {
@@ -597,10 +532,7 @@ int setCommand(const QCommandLineParser& parser, Output& output) {
     if (arguments.size() < 3)
         return usageError(
             output, QStringLiteral("say what to change: FIELD=VALUE (id, producer, mode, name)"), "set");
-    struct Change {
-        std::optional<std::int16_t> id, producer, mode;
-        std::optional<QString> name;
-    } change;
+    table_edits::Change change;
     for (const QString& assignment : arguments.mid(2)) {
         const qsizetype equals = assignment.indexOf(u'=');
         if (equals < 0)
@@ -616,9 +548,9 @@ int setCommand(const QCommandLineParser& parser, Output& output) {
             if (!*number)
                 return failure;
         } else if (field == QLatin1String("name")) {
-            if (!nameAccepted(value, output))
+            change.name = acceptedName(value, output);
+            if (!change.name)
                 return failure;
-            change.name = value;
         } else {
             return usageError(
                 output, QStringLiteral("unknown field \"%1\" (id, producer, mode, name)").arg(field), "set");
@@ -627,26 +559,8 @@ int setCommand(const QCommandLineParser& parser, Output& output) {
     const auto table = load(path, output);
     if (!table)
         return failure;
-    if (position < 1 || position > table->count()) {
-        fail(output, QStringLiteral("%1: no ball at position %2 (the table has %3)")
-                         .arg(path)
-                         .arg(position)
-                         .arg(table->count()));
-        return failure;
-    }
-    const auto edited = editThroughBaza(
-        *table,
-        [&](Baza& baza) {
-            // The boxes hold the ball's current values; the change replaces
-            // those it names, and the whole record is written, as one edit.
-            const int index = position - 1;
-            baza.Zmien_Dane(
-                index, change.id.value_or(baza.Get_ID(index)), change.name.value_or(baza.Get_Nazwa(index)),
-                change.producer.value_or(baza.Get_Mode(index)), change.mode.value_or(baza.Get_Mode2(index)));
-            return QString();
-        },
-        output);
-    return edited ? commitEdit(path, *table, *edited, writingOptions(parser), output) : failure;
+    return commitEdit(path, *table, table_edits::setBall(table->records, position, change),
+                      writingOptions(parser), output);
 }
 
 int addCommand(const QCommandLineParser& parser, Output& output) {
@@ -654,41 +568,21 @@ int addCommand(const QCommandLineParser& parser, Output& output) {
     if (!parser.isSet(QStringLiteral("id")))
         return usageError(output, QStringLiteral("--id is required"), "add");
     const QString idText = parser.value(QStringLiteral("id"));
-    std::optional<std::int16_t> producer, mode;
+    table_edits::Change more;
     if (parser.isSet(QStringLiteral("producer")) &&
-        !(producer =
+        !(more.producer =
               typedNumber(QStringLiteral("producer"), parser.value(QStringLiteral("producer")), output)))
         return failure;
     if (parser.isSet(QStringLiteral("mode")) &&
-        !(mode = typedNumber(QStringLiteral("mode"), parser.value(QStringLiteral("mode")), output)))
+        !(more.mode = typedNumber(QStringLiteral("mode"), parser.value(QStringLiteral("mode")), output)))
         return failure;
-    const QString name = parser.value(QStringLiteral("name"));
-    if (!nameAccepted(name, output))
+    if (!(more.name = acceptedName(parser.value(QStringLiteral("name")), output)))
         return failure;
     const auto table = load(path, output);
     if (!table)
         return failure;
-    const auto edited = editThroughBaza(
-        *table,
-        [&](Baza& baza) {
-            if (baza.Count() >= maxBallCount)
-                return QStringLiteral("%1: the table is full (%2 balls)").arg(path).arg(maxBallCount);
-            baza.setNewIdTextSource([&idText] { return idText; });
-            const std::int16_t id = baza.Dodaj_Nowy();
-            if (id < 1)
-                return QStringLiteral("--id %1: a new ball's ID must be a number from 1 to 15000")
-                    .arg(idText);
-            // As the window's Add: the new ball gets its producer and mode
-            // values, then whatever else was given, as typed into its boxes.
-            const int index = baza.Count() - 1;
-            baza.Zmien_Dane(index, id, QString(), newBallProducer, newBallMode);
-            if (producer || mode || !name.isEmpty())
-                baza.Zmien_Dane(index, id, name, producer.value_or(newBallProducer),
-                                mode.value_or(newBallMode));
-            return QString();
-        },
-        output);
-    return edited ? commitEdit(path, *table, *edited, writingOptions(parser), output) : failure;
+    return commitEdit(path, *table, table_edits::addBall(table->records, idText, more),
+                      writingOptions(parser), output);
 }
 
 int checkCommand(const QCommandLineParser& parser, Output& output) {

@@ -703,6 +703,31 @@ private slots:
 #endif
     }
 
+    // A name given to set or add is taken as the window's name box takes it:
+    // composed, line breaks as spaces, other control characters left out;
+    // what the code page cannot hold is refused, not turned into '?'.
+    void namesAreTakenAsTheBoxTakesThem() {
+        const QTemporaryDir dir;
+        const QString game = write(dir, QStringLiteral("game.bin"), TableTool::table({{"One", 1}}));
+        const std::pair<QString, QString> names[] = {
+            {QStringLiteral("Line1\nLine2"), QStringLiteral("Line1 Line2")},
+            {QStringLiteral("Cafe\u0301\tBell\u0007"), QStringLiteral("Caf\u00E9 Bell")},
+        };
+        for (const auto& [given, kept] : names) {
+            const TableTool::Run set = TableTool::run({"set", game, "1", "name=" + given});
+            QVERIFY2(set.code == 0, set.err.constData());
+            const TableTool::Run add = TableTool::run({"add", game, "--id", "9", "--name", given});
+            QVERIFY2(add.code == 0, add.err.constData());
+            const QString listed = QString::fromUtf8(TableTool::run({"list", game}).out);
+            QVERIFY2(listed.startsWith("1 : " + kept + "\t") && listed.contains("\n2 : " + kept + "\t"),
+                     qPrintable(listed));
+            QCOMPARE(TableTool::run({"remove", game, "2"}).code, 0);
+        }
+        const TableTool::Run refused = TableTool::run({"set", game, "1", QStringLiteral("name=\u6F22")});
+        QCOMPARE(refused.code, 1);
+        QVERIFY(refused.err.contains("the name"));
+    }
+
     void everyCommandHasHelp() {
         for (const char* command : {"list", "export", "import", "set", "add", "remove", "check", "diff"}) {
             const TableTool::Run run = TableTool::run({command, "--help"});
