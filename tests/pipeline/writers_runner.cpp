@@ -512,8 +512,11 @@ public:
         const bool noUnnamed = unit(m_random) < 0.35;
         const int victim = unit(m_random) < 0.75 ? int(unit(m_random) * 2) : -1;
         const std::array<bool, 2> yes{a.window && unit(m_random) < 0.35, b.window && unit(m_random) < 0.35};
+        // Either may start first, the later one anywhere in most of the
+        // earlier one's run.
         const double shorter = std::min(m_expect.duration(a.name), m_expect.duration(b.name));
-        const double gap = (unit(m_random) * 2 - 1) * 0.6 * shorter;
+        const double longer = std::max(m_expect.duration(a.name), m_expect.duration(b.name));
+        const double gap = (unit(m_random) * 2 - 1) * 0.8 * longer;
         // A window's user takes a moment between Open and Save, in which the
         // other may save.
         const int think = unit(m_random) < 0.5 ? int(unit(m_random) * 0.5 * shorter) : 0;
