@@ -330,6 +330,9 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
                           .arg(chosen, QDir::toNativeSeparators(copyPath), problem));
     }
 
+    // Judged by the stream code itself, so that Save writes the form the
+    // tool read.
+    const compression::Form form = compression::formOf(original.bytes).form;
     const ProcessOutcome run = runTool(decompressCommandLine(name));
     QString problem;
     if (run.code() != 0) {
@@ -347,6 +350,14 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
             problem = QStringLiteral("Nie udało się odczytać pliku roboczego „%1”: %2")
                           .arg(QDir::toNativeSeparators(resultPath),
                                readProblem(table.outcome, QStringLiteral("za mało pamięci")));
+        // Only the table of the bytes just read is loaded: a program that
+        // does not take turns in the working folder (an older Vestrel, or any
+        // other) may have written its own copy or table there meanwhile, and
+        // that table would later be saved over this game file.
+        else if (!compression::givesBack(original.bytes, table.bytes, form))
+            problem = QStringLiteral("Plik roboczy „%1” nie zawiera tabeli z pliku „%2”: w tym samym czasie "
+                                     "zmienił go inny program. Otwórz plik ponownie.")
+                          .arg(QDir::toNativeSeparators(resultPath), chosen);
         else if (!m_table.Wczytaj(resultPath,
                                   QByteArray::fromRawData(reinterpret_cast<const char*>(table.bytes.data()),
                                                           qsizetype(table.bytes.size()))))
@@ -366,9 +377,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
     m_gameFile = chosen;
     m_known = original.identity;
     m_knownFrom = Known::Opened;
-    // Judged by the stream code itself, so that Save writes the form the
-    // tool read.
-    m_form = compression::formOf(original.bytes).form;
+    m_form = form;
     m_folder.release();
     if (original.recovered)
         m_platform.messages->show(

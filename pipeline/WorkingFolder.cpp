@@ -13,6 +13,7 @@
 #include <QRandomGenerator>
 #include <QSaveFile>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QThread>
 #include <QTimer>
 
@@ -54,6 +55,21 @@ std::unique_ptr<QLockFile> lockFile(const QString& path) {
     auto lock = std::make_unique<QLockFile>(path);
     lock->setStaleLockTime(0);
     return lock;
+}
+
+// Takes a lock that is free. A lock file of this machine whose holder cannot
+// be told (one killed between making the file and writing its name in it, or
+// a crash that cut the file short) would otherwise hold for ever: it goes,
+// but only where no live process holds it, as its maker does from the start.
+bool tryLockNow(QLockFile& lock) {
+    if (lock.tryLock(0))
+        return true;
+    qint64 pid = 0;
+    QString host, program;
+    if (lock.error() != QLockFile::LockFailedError ||
+        (lock.getLockInfo(&pid, &host, &program) && !host.isEmpty() && host != QSysInfo::machineHostName()))
+        return false;
+    return lock.removeStaleLockFile() && lock.tryLock(0);
 }
 
 bool removeIfPresent(const QString& path) {
@@ -199,7 +215,7 @@ WorkingFolder::Turn WorkingFolder::takeIn(bool mayFallBack) {
 
     auto turn = lockFile(m_folder + turnFileName);
     const QDeadlineTimer deadline(m_waitLimit);
-    while (!turn->tryLock(0)) {
+    while (!tryLockNow(*turn)) {
         if (turn->error() != QLockFile::LockFailedError) {
             const Reason reason = !QFileInfo(m_folder).isDir()                  ? Reason::Missing
                                   : turn->error() == QLockFile::PermissionError ? Reason::NotWritable
@@ -254,23 +270,25 @@ void WorkingFolder::removeFilesOf(const QString& name) const {
 QSet<QString> WorkingFolder::namesOfOtherWindows() {
     const QDir folder(path());
     QSet<QString> ids;
+    // The lock, the list, and a new list that a window killed while writing
+    // it left under a name of its own (ids hold no dot).
     for (const QString& file :
-         folder.entryList({windowPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System)) {
-        for (const QString& suffix : {lockSuffix, claimsSuffix}) {
-            if (file.endsWith(suffix))
-                ids.insert(file.mid(windowPrefix.size(), file.size() - windowPrefix.size() - suffix.size()));
-        }
-    }
+         folder.entryList({windowPrefix + u'*'}, QDir::Files | QDir::Hidden | QDir::System))
+        ids.insert(file.mid(windowPrefix.size()).section(u'.', 0, 0));
     ids.remove(m_id);
     QSet<QString> names;
     for (const QString& id : std::as_const(ids)) {
         const QString claims = path() + windowPrefix + id + claimsSuffix;
         auto lock = lockFile(path() + windowPrefix + id + lockSuffix);
-        if (lock->tryLock(0)) {
+        if (tryLockNow(*lock)) {
             // That window has ended without cleaning: its files are nobody's.
             for (const QString& name : readClaims(claims))
                 removeFilesOf(name);
             QFile::remove(claims);
+            for (const QString& unfinished :
+                 folder.entryList({windowPrefix + id + claimsSuffix + QStringLiteral(".*")},
+                                  QDir::Files | QDir::Hidden | QDir::System))
+                QFile::remove(folder.filePath(unfinished));
             lock->unlock();
         } else {
             for (const QString& name : readClaims(claims))

@@ -51,6 +51,9 @@ public:
     // Takes the advisory lock of a file without waiting: an error (EWOULDBLOCK
     // or ERROR_LOCK_VIOLATION) when another holds it. Released on close.
     virtual int tryLock(Handle handle) = 0;
+    // The same lock, shared: readers hold it together, and a writer's
+    // excludes them (EWOULDBLOCK or ERROR_LOCK_VIOLATION).
+    virtual int tryLockShared(Handle handle) = 0;
     virtual int status(Handle handle, FileStatus& status) = 0;
     // The status of the file a path names, links followed.
     virtual int pathStatus(const std::filesystem::path& path, FileStatus& status) = 0;

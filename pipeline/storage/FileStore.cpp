@@ -35,6 +35,9 @@ using Clock = std::chrono::steady_clock;
 // Files are read and copied through a buffer of this size.
 constexpr std::size_t chunkSize = std::size_t(256) << 10;
 
+// How long a reader waits for a writer of the file to finish.
+constexpr std::chrono::milliseconds readerWait{3000};
+
 FileCalls& callsOr(FileCalls* calls) {
     return calls ? *calls : systemFileCalls();
 }
@@ -794,12 +797,14 @@ ReplaceResult replaceWith(const fs::path& requested, const Producer* produce,
         result.outcome = refused(Problem::ReadOnly, Step::Open);
         return result;
     }
+    // Killed writers' files go whichever way this one writes: a file written
+    // in place (always, on Windows) would otherwise keep them for ever.
+    removeStaleTemporaries(folder, &calls);
     // Where the bytes will be written in place, no new file is needed; the
     // choice is made again under the lock.
     std::optional<Temporary> temporary;
     FileIdentity written = identityOf(bytes);
     if (!(haveBytes && exists && writeInPlace(before, options.keepFile))) {
-        removeStaleTemporaries(folder, &calls);
         temporary.emplace(calls, folder);
         result.outcome = prepareTemporary(calls, *temporary, produce, bytes, written);
         if (!result.outcome.ok())
@@ -843,6 +848,8 @@ std::string Outcome::describe(bool withAfter) const {
     case Problem::ReadOnly:
         return "the file is read-only; nothing was written";
     case Problem::Busy:
+        if (step == Step::Read)
+            return "another program is saving it right now";
         return "another program is saving the file; nothing was written";
     case Problem::Changed:
         if (step == Step::Read)
@@ -959,31 +966,61 @@ Outcome openForReading(FileCalls& calls, const fs::path& path, std::uint64_t lim
     if (status.size > limit)
         return tooLarge(status.size);
     const fs::path target = resolvedTarget(path);
-    FileStatus undo;
-    error = calls.pathStatus(undoCopyOf(target), undo);
-    if (error && error != errorNotFound())
-        return failed(Step::Recover, error);
-    if (error == 0) {
-        LockedTarget locked(calls);
-        Outcome outcome = lockTarget(calls, target, std::chrono::milliseconds(3000), locked);
-        if (outcome.ok() && locked.exists)
-            outcome = undoInterruptedWrite(calls, target, locked.file.handle(), recovered);
-        if (!outcome.ok())
-            return outcome;
+    const Clock::time_point deadline = Clock::now() + readerWait;
+    auto pause = std::chrono::milliseconds(2);
+    bool lookedUnderLock = false;
+    for (;;) {
+        FileStatus undo;
+        error = calls.pathStatus(undoCopyOf(target), undo);
+        if (error && error != errorNotFound())
+            return failed(Step::Recover, error);
+        if (error == 0) {
+            LockedTarget locked(calls);
+            bool restored = false;
+            Outcome outcome = lockTarget(calls, target, readerWait, locked);
+            if (outcome.ok() && locked.exists)
+                outcome = undoInterruptedWrite(calls, target, locked.file.handle(), restored);
+            if (!outcome.ok())
+                return outcome;
+            recovered = recovered || restored;
+        }
+        error = calls.openRead(path, file.handle());
+        if (error == errorNotFound())
+            return refused(Problem::Missing, Step::Open);
+        if (error)
+            return failed(Step::Open, error);
+        file.opened();
+        // A writer holds the lock while it writes the file in place: the
+        // bytes are read as they were before that write or after it, never
+        // halfway. Where the file system has no locks they are read as they are.
+        error = calls.tryLockShared(file.handle());
+        if (error == errorBusy()) {
+            file.close();
+            if (Clock::now() >= deadline)
+                return refused(Problem::Busy, Step::Read);
+            std::this_thread::sleep_for(pause);
+            pause = std::min(pause * 2, std::chrono::milliseconds(50));
+            continue;
+        }
+        // A writer killed halfway since the look above left the file torn.
+        if (error == 0 && !lookedUnderLock) {
+            lookedUnderLock = true;
+            error = calls.pathStatus(undoCopyOf(target), undo);
+            if (error == 0) {
+                file.close();
+                continue;
+            }
+            if (error != errorNotFound())
+                return failed(Step::Recover, error);
+        }
+        if ((error = calls.status(file.handle(), status)))
+            return failed(Step::Open, error);
+        if (status.kind != FileKind::Regular)
+            return notAFile(status.kind);
+        if (status.size > limit)
+            return tooLarge(status.size);
+        return {};
     }
-    error = calls.openRead(path, file.handle());
-    if (error == errorNotFound())
-        return refused(Problem::Missing, Step::Open);
-    if (error)
-        return failed(Step::Open, error);
-    file.opened();
-    if ((error = calls.status(file.handle(), status)))
-        return failed(Step::Open, error);
-    if (status.kind != FileKind::Regular)
-        return notAFile(status.kind);
-    if (status.size > limit)
-        return tooLarge(status.size);
-    return {};
 }
 
 } // namespace

@@ -143,6 +143,9 @@ struct ReadResult {
 // A whole regular file of at most `limit` bytes. Anything else is refused
 // before a byte is read, and a FIFO is never waited on. An interrupted
 // in-place write of the file is undone first (which needs the file's lock).
+// The file is read under its lock, shared with other readers, so never
+// halfway through a write in place: a reader waits a short, bounded time for
+// a writer, then refuses (Problem::Busy).
 ReadResult readFile(const std::filesystem::path& path, std::uint64_t limit, FileCalls* calls = nullptr);
 
 // A regular file of at most `limit` bytes, read in pieces through a small
@@ -156,7 +159,8 @@ public:
     FileReader& operator=(const FileReader&) = delete;
     ~FileReader();
 
-    // The outcome says why a file is not read.
+    // The outcome says why a file is not read. The file's shared lock is
+    // held until the reader is closed, as readFile holds it.
     Outcome open(const std::filesystem::path& path, std::uint64_t limit, FileCalls* calls = nullptr);
     std::uint64_t size() const { return m_size; }
     // Some of the bytes from `offset` on (at least one, at most `want`, and

@@ -101,13 +101,8 @@ public:
         return 0;
     }
     int link(Handle, const fs::path&) override { return ERROR_NOT_SUPPORTED; }
-    int tryLock(Handle handle) override {
-        OVERLAPPED at{};
-        at.OffsetHigh = lockOffsetHigh;
-        return LockFileEx(handleOf(handle), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at)
-                   ? 0
-                   : lastError();
-    }
+    int tryLock(Handle handle) override { return lock(handle, LOCKFILE_EXCLUSIVE_LOCK); }
+    int tryLockShared(Handle handle) override { return lock(handle, 0); }
     int status(Handle handle, FileStatus& status) override { return statusOf(handleOf(handle), status); }
     int pathStatus(const fs::path& path, FileStatus& status) override {
         const HANDLE file =
@@ -185,6 +180,11 @@ public:
     }
 
 private:
+    static int lock(Handle handle, DWORD kind) {
+        OVERLAPPED at{};
+        at.OffsetHigh = lockOffsetHigh;
+        return LockFileEx(handleOf(handle), kind | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) ? 0 : lastError();
+    }
     static int open(const fs::path& path, DWORD access, Handle& handle) {
         // Others may go on reading, writing and renaming, as they may with a
         // POSIX file; the lock is what keeps writers apart.
@@ -291,11 +291,10 @@ public:
 #endif
     }
     int tryLock(Handle handle) override {
-        int result;
-        do
-            result = ::flock(fdOf(handle), LOCK_EX | LOCK_NB);
-        while (result != 0 && errno == EINTR);
-        return result == 0 ? 0 : errno;
+        return lock(handle, LOCK_EX);
+    }
+    int tryLockShared(Handle handle) override {
+        return lock(handle, LOCK_SH);
     }
     int status(Handle handle, FileStatus& status) override {
         struct stat info {};
@@ -406,6 +405,13 @@ public:
     }
 
 private:
+    static int lock(Handle handle, int kind) {
+        int result;
+        do
+            result = ::flock(fdOf(handle), kind | LOCK_NB);
+        while (result != 0 && errno == EINTR);
+        return result == 0 ? 0 : errno;
+    }
     static int open(const fs::path& path, int flags, Handle& handle) {
         const int fd = retryingOpen(path.c_str(), flags);
         if (fd < 0)

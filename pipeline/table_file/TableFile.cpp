@@ -101,8 +101,11 @@ qsizetype TableFile::count() const {
 }
 
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
-                                          storage::FileIdentity* identity, std::uint64_t limit) {
+                                          storage::FileIdentity* identity, std::uint64_t limit,
+                                          bool* recovered) {
     const storage::ReadResult read = storage::readFile(storagePath(path), limit);
+    if (recovered)
+        *recovered = read.recovered;
     switch (read.outcome.problem) {
     case storage::Problem::None:
         break;
@@ -123,6 +126,12 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
     if (identity)
         *identity = read.identity;
     return QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size()));
+}
+
+QString recoveredNote(const QString& path) {
+    return QStringLiteral("%1: an earlier save of this file was cut short while writing it; its content from "
+                          "before that save was put back")
+        .arg(path);
 }
 
 std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit) {
@@ -155,7 +164,8 @@ std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit)
 
 UnpackOutcome unpackFile(const QString& path) {
     UnpackOutcome outcome;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &outcome.identity);
+    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &outcome.identity,
+                                                      compression::maxInputSize, &outcome.recovered);
     if (!bytes)
         return outcome;
     Unpacked unpacked;
@@ -182,6 +192,7 @@ UnpackOutcome unpackFile(const QString& path) {
 ReadOutcome readTableFile(const QString& path) {
     ReadOutcome outcome;
     UnpackOutcome unpacked = unpackFile(path);
+    outcome.recovered = unpacked.recovered;
     if (!unpacked.unpacked) {
         outcome.error = unpacked.error;
         return outcome;
@@ -204,7 +215,8 @@ ReadOutcome readTableFile(const QString& path) {
 ReadOutcome readTableForm(const QString& path) {
     ReadOutcome outcome;
     storage::FileIdentity identity;
-    std::optional<QByteArray> bytes = readBoundedFile(path, &outcome.error, &identity);
+    std::optional<QByteArray> bytes =
+        readBoundedFile(path, &outcome.error, &identity, compression::maxInputSize, &outcome.recovered);
     if (!bytes)
         return outcome;
     TableFile table;

@@ -27,6 +27,9 @@ struct TableFile {
 struct ReadOutcome {
     std::optional<TableFile> table;
     QString error; // one line, when there is no table
+    // An earlier save had been cut short while writing the file in place:
+    // the content from before that save was put back before the read.
+    bool recovered = false;
 };
 
 // A file's decompressed table bytes (not yet checked as a table) and form.
@@ -40,6 +43,7 @@ struct UnpackOutcome {
     std::optional<Unpacked> unpacked;
     storage::FileIdentity identity; // of the file read
     QString error;
+    bool recovered = false; // as in ReadOutcome
 };
 UnpackOutcome unpackFile(const QString& path);
 
@@ -51,10 +55,14 @@ ReadOutcome readTableFile(const QString& path);
 // whole, whose old balls need not load. `records` stays empty.
 ReadOutcome readTableForm(const QString& path);
 // Reads a whole file of at most `limit` bytes (a larger one is refused before
-// it is read); error text when it cannot, and what it held, when asked for.
+// it is read); error text when it cannot, and what it held and whether a
+// cut-short save was undone first, when asked for.
 std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
                                           storage::FileIdentity* identity = nullptr,
-                                          std::uint64_t limit = compression::maxInputSize);
+                                          std::uint64_t limit = compression::maxInputSize,
+                                          bool* recovered = nullptr);
+// The line that tells the user so.
+QString recoveredNote(const QString& path);
 // Reads standard input to its end, refused past `limit` bytes.
 std::optional<QByteArray> readStandardInput(QString* error, std::uint64_t limit = compression::maxInputSize);
 

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "pipeline/storage/FileCalls.h"
+#include "pipeline/storage/FileStore.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <span>
 
 // The real file calls, except that one chosen call fails with a chosen
 // error number: the Nth call of one kind, or the Nth call of any kind (to
@@ -85,6 +87,11 @@ public:
         if (const int error = fail(TryLock))
             return error;
         return m_real.tryLock(handle);
+    }
+    int tryLockShared(storage::Handle handle) override {
+        if (const int error = fail(TryLock))
+            return error;
+        return m_real.tryLockShared(handle);
     }
     int status(storage::Handle handle, storage::FileStatus& status) override {
         if (const int error = fail(Status))
@@ -193,3 +200,21 @@ private:
     int m_anyError = 0;
     Kind m_failedKind = KindCount;
 };
+
+// Leaves `target` torn by an in-place write of `bytes` that failed halfway
+// with `error` and could not be undone at once, as a crash would: its old
+// bytes wait in the undo copy beside it. The file must be one written in
+// place (with a second hard link, or on Windows). False if no write did so.
+inline bool interruptInPlaceWrite(const std::filesystem::path& target, std::span<const unsigned char> bytes,
+                                  int error) {
+    for (int write = 1; write < 10; ++write) {
+        FailingFileCalls calls;
+        calls.failOn(FailingFileCalls::Write, write, error, 5);
+        calls.failOn(FailingFileCalls::OpenRead, 1, error); // the undo copy, for the immediate undo
+        storage::ReplaceOptions options;
+        options.calls = &calls;
+        if (storage::replaceFile(target, bytes, options).outcome.after == storage::After::Recoverable)
+            return true;
+    }
+    return false;
+}

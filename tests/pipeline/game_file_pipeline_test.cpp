@@ -143,7 +143,14 @@ void GameFilePipelineTest::cancelAndMissingFileChangeNothing() {
     QCOMPARE(h.pipeline.Game_File(), path);
 }
 
-enum class BadTool { ExitsNonZero, ExitsNonZeroAfterWriting, WritesGarbage, WritesNothing, Missing };
+enum class BadTool {
+    ExitsNonZero,
+    ExitsNonZeroAfterWriting,
+    WritesGarbage,
+    WritesNothing,
+    WritesAnotherTable,
+    Missing
+};
 
 void GameFilePipelineTest::failedOpenEmptiesTable_data() {
     QTest::addColumn<BadTool>("tool");
@@ -151,6 +158,8 @@ void GameFilePipelineTest::failedOpenEmptiesTable_data() {
     QTest::newRow("exits non-zero after a good result") << BadTool::ExitsNonZeroAfterWriting;
     QTest::newRow("writes an invalid ball file") << BadTool::WritesGarbage;
     QTest::newRow("writes nothing over a stale result") << BadTool::WritesNothing;
+    // As a program that does not take turns in the working folder may.
+    QTest::newRow("another table in the working copy") << BadTool::WritesAnotherTable;
     QTest::newRow("tool missing") << BadTool::Missing;
 }
 
@@ -179,6 +188,10 @@ void GameFilePipelineTest::failedOpenEmptiesTable() {
             BallFileBytes::writeFile(result, "not a ball file at all, certainly not 32 bytes of header");
             return 0;
         case BadTool::WritesNothing:
+            return 0;
+        case BadTool::WritesAnotherTable:
+            h.realRun(program, arguments);
+            BallFileBytes::writeFile(result, ballFileBytes(numberedBalls(4)));
             return 0;
         case BadTool::Missing:
             QFile::remove(h.tools.toolPath());

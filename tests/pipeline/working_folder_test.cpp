@@ -2,6 +2,7 @@
 
 #include <QElapsedTimer>
 #include <QStandardPaths>
+#include <QSysInfo>
 #include <QTest>
 #include <QTimer>
 
@@ -121,6 +122,9 @@ private slots:
         QCOMPARE(ended->open(game), OpenOutcome::Loaded);
         ended.reset();
         QVERIFY(QFile::exists(tools.workingFolder() + ".hidden.bin.unzlib"));
+        // And one killed while it wrote its list anew.
+        QVERIFY(BallFileBytes::writeFile(
+            tools.workingFolder() + ".vestrel-window-0123456789abcdef.names.Xy12Zq", "[\"unnamed_"));
 
         // Its name is free again, and its files and list go with the next clean.
         Window next(tools.appPath());
@@ -167,6 +171,17 @@ private slots:
                  qPrintable(second.lastMessage()));
         QCOMPARE(second.table.Get_Nazwa(0), QString("Not saved"));
         QCOMPARE(BallFileBytes::readFile(game), before);
+
+        // A window killed between making the lock file and writing its name
+        // in it, or a crash that cut the file short, left a lock of this
+        // machine that names no holder and that nobody holds: it keeps
+        // nobody out.
+        turn.reset();
+        const QByteArray host = QSysInfo::machineHostName().toUtf8();
+        for (const QByteArray& left : {QByteArray(), "5508\nvestrel\n" + host + "\n3d1219c7"}) {
+            QVERIFY(BallFileBytes::writeFile(tools.workingFolder() + ".vestrel-turn.lock", left));
+            QCOMPARE(second.open(game), OpenOutcome::Loaded);
+        }
     }
 
     // A window's messages and questions wait for the user with the folder free.

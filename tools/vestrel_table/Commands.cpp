@@ -81,12 +81,19 @@ int usageError(Output& output, const QString& message, const char* command) {
     return usage;
 }
 
+// Told whether the command then succeeds or not: the read itself changed the file.
+void noteRecovered(Output& output, const QString& path, bool recovered) {
+    if (recovered)
+        fail(output, recoveredNote(path));
+}
+
 QString balls(qsizetype count) {
     return count == 1 ? QStringLiteral("1 ball") : QStringLiteral("%1 balls").arg(count);
 }
 
 std::optional<TableFile> load(const QString& path, Output& output) {
     ReadOutcome read = readTableFile(path);
+    noteRecovered(output, path, read.recovered);
     if (!read.table)
         fail(output, read.error);
     return std::move(read.table);
@@ -338,6 +345,7 @@ int exportCommand(const QCommandLineParser& parser, Output& output) {
 int explainImportModes(const QString& path, const QString& textName, const BuiltRecords& built,
                        Output& output) {
     const ReadOutcome read = readTableFile(path);
+    noteRecovered(output, path, read.recovered);
     // A text that does not read has no count to tell.
     const QString theirs = built.rows > 0 ? QStringLiteral("the %1 of %2").arg(balls(built.rows), textName)
                                           : QStringLiteral("the balls of %1").arg(textName);
@@ -401,9 +409,11 @@ int importCommand(const QCommandLineParser& parser, Output& output) {
     ReadOutcome read = gameFile.get();
     // A table replaced as a whole needs only its form: its old balls are not
     // kept, so a damaged table can be mended this way.
+    const bool recovered = read.recovered;
     const bool oldLoaded = read.table.has_value();
     if (!oldLoaded && replace)
         read = readTableForm(path);
+    noteRecovered(output, path, recovered || read.recovered);
     if (!read.table) {
         fail(output, read.error);
         return failure;
@@ -582,6 +592,7 @@ int checkCommand(const QCommandLineParser& parser, Output& output) {
         return usageError(output, QStringLiteral("unknown format \"%1\" (text or json)").arg(format),
                           "check");
     const UnpackOutcome unpacked = unpackFile(path);
+    noteRecovered(output, path, unpacked.recovered);
     if (!unpacked.unpacked) {
         fail(output, unpacked.error);
         return trouble;

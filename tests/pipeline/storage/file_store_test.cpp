@@ -65,16 +65,7 @@ struct stat statusOf(const QString& path) {
 // Leaves `target` torn by an in-place write that failed halfway and could
 // not be undone at once, as a crash would.
 bool interruptInPlaceWrite(const QString& target) {
-    for (int write = 1; write < 10; ++write) {
-        FailingFileCalls calls;
-        calls.failOn(FailingFileCalls::Write, write, ioError, 5);
-        calls.failOn(FailingFileCalls::OpenRead, 1, ioError); // the undo copy, for the immediate undo
-        ReplaceOptions options;
-        options.calls = &calls;
-        if (replaceFile(pathOf(target), bytesOf(newTable), options).outcome.after == After::Recoverable)
-            return readAll(target) != oldTable;
-    }
-    return false;
+    return ::interruptInPlaceWrite(pathOf(target), bytesOf(newTable), ioError) && readAll(target) != oldTable;
 }
 
 } // namespace
@@ -244,6 +235,25 @@ private slots:
         release.join();
         QVERIFY2(waited.outcome.ok(), waited.outcome.describe().c_str());
         QCOMPARE(readAll(target), newTable);
+
+        // A reader waits for a writer too, and so never reads a file that is
+        // being written in place halfway.
+        const QByteArray whole(newTable.size(), 'w');
+        QCOMPARE(calls.openWrite(pathOf(target), held), 0);
+        QCOMPARE(calls.tryLock(held), 0);
+        std::size_t done = 0;
+        QCOMPARE(calls.write(held, 0, bytesOf(whole).data(), whole.size() / 2, done), 0);
+        std::thread finish([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(150));
+            std::size_t rest = 0;
+            calls.write(held, done, bytesOf(whole).data() + done, whole.size() - done, rest);
+            calls.close(held);
+        });
+        const ReadResult read = readFile(pathOf(target), 1 << 20);
+        finish.join();
+        QVERIFY2(read.outcome.ok(), read.outcome.describe().c_str());
+        QCOMPARE(QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size())),
+                 whole);
     }
 
     // Every call a replace makes fails in turn. A replace that reports
@@ -391,8 +401,16 @@ private slots:
 
     // A writer killed in the middle leaves its temporary file; the next
     // writer in that folder removes it once its process has ended, and
-    // nothing else.
+    // nothing else, whether it writes a new file or the old one in place.
+    void removesOnlyTheLeftoversOfEndedWriters_data() {
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("new file") << false;
+#ifndef Q_OS_WIN
+        QTest::newRow("in place") << true; // every file is written in place on Windows
+#endif
+    }
     void removesOnlyTheLeftoversOfEndedWriters() {
+        QFETCH(bool, inPlace);
         QTemporaryDir dir;
         QProcess ended;
         ended.start(QStringLiteral("cmake"), {QStringLiteral("-E"), QStringLiteral("true")});
@@ -404,9 +422,18 @@ private slots:
                                ".vt1-0.tmp", "unnamed_1964.bin.tmp", ".vtx-1.tmp"};
         for (const QString& name : leftovers + kept)
             QVERIFY(writeAll(dir.filePath(name), "half a save"));
-        QVERIFY(replaceFile(pathOf(dir.filePath("unnamed_1964.bin")), bytesOf(newTable)).outcome.ok());
         QStringList expected = kept;
         expected << "unnamed_1964.bin";
+#ifndef Q_OS_WIN
+        if (inPlace) {
+            QVERIFY(writeAll(dir.filePath("unnamed_1964.bin"), oldTable));
+            QCOMPARE(::link(QFile::encodeName(dir.filePath("unnamed_1964.bin")).constData(),
+                            QFile::encodeName(dir.filePath("second-name.bin")).constData()),
+                     0);
+            expected << "second-name.bin";
+        }
+#endif
+        QVERIFY(replaceFile(pathOf(dir.filePath("unnamed_1964.bin")), bytesOf(newTable)).outcome.ok());
         expected.sort();
         QCOMPARE(everyEntry(dir.path()), expected);
     }

@@ -1,6 +1,8 @@
 #include "TableTool.h"
+#include "common/FailingFileCalls.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -8,11 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #endif
 
 using TableTool::Form;
@@ -579,6 +584,30 @@ private slots:
         QCOMPARE(run.code, code);
         QVERIFY2(QString::fromUtf8(run.err).contains(message), run.err.constData());
         QCOMPARE(BallFileBytes::readFile(dir.filePath("game.bin")), game);
+    }
+
+    // A save cut short in the middle of writing the file in place: the next
+    // command puts the old table back first and says so.
+    void aSaveCutShortIsPutBackAndSaid() {
+        const QTemporaryDir dir;
+        const QByteArray old = TableTool::table({{"Old", 1}});
+        const QByteArray torn = TableTool::inForm(Form::Stream, TableTool::table({{"New", 2}}));
+        const QString game = write(dir, QStringLiteral("game.bin"), old);
+#ifdef Q_OS_UNIX
+        // A file with a second name is written in place (as every file is on Windows).
+        QCOMPARE(::link(QFile::encodeName(game).constData(),
+                        QFile::encodeName(dir.filePath("second")).constData()),
+                 0);
+#endif
+        const auto data = reinterpret_cast<const unsigned char*>(torn.constData());
+        QVERIFY(interruptInPlaceWrite(game.toStdU16String(), {data, std::size_t(torn.size())}, EIO));
+        QVERIFY(BallFileBytes::readFile(game) != old);
+        const TableTool::Run run = TableTool::run({"list", game});
+        QCOMPARE(run.code, 0);
+        QVERIFY2(run.err.contains("was cut short") && run.err.contains("was put back"), run.err.constData());
+        QVERIFY(run.out.startsWith("1 : Old\t"));
+        QCOMPARE(BallFileBytes::readFile(game), old);
+        QVERIFY(QDir(dir.path()).entryList({".vestrel-undo-*"}, QDir::Files | QDir::Hidden).isEmpty());
     }
 
     // Under pressure the table stays and the message says why: a write past
