@@ -72,6 +72,7 @@ void replaceBenchmark(benchmark::State& state, bool inPlace) {
         const auto t1 = Clock::now();
         storage::ReplaceOptions options;
         options.expected = known;
+        options.identifyWritten = true;
         const storage::ReplaceResult result = storage::replaceFile(target, f.game, options);
         const auto t2 = Clock::now();
         if (!result.outcome.ok()) {

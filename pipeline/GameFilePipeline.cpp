@@ -375,7 +375,7 @@ GameFilePipeline::OpenOutcome GameFilePipeline::openFile() {
         return OpenOutcome::Failed;
     }
     m_gameFile = chosen;
-    m_known = original.identity;
+    m_known = original.identity();
     m_knownFrom = Known::Opened;
     m_form = form;
     m_folder.release();
@@ -481,6 +481,7 @@ GameFilePipeline::SaveOutcome GameFilePipeline::saveTable() {
     storage::ReplaceOptions options;
     options.expected = expected;
     options.calls = m_platform.files;
+    options.identifyWritten = true; // remembered, to tell a later change made elsewhere
     const storage::ReplaceResult replaced =
         storage::replaceFile(table_file::storagePath(m_gameFile), *whole, options);
     if (!replaced.outcome.ok() && replaced.outcome.after == storage::After::Unchanged)
@@ -509,18 +510,18 @@ std::optional<QString> GameFilePipeline::changeOnDisk(std::optional<storage::Fil
     const QString since = m_knownFrom == Known::Opened ? QStringLiteral("since Vestrel opened it")
                                                        : QStringLiteral("since Vestrel last saved it");
     QString cause;
-    storage::FileIdentity identity = now.identity;
+    storage::FileIdentity identity = now.identity();
     switch (now.outcome.problem) {
     case storage::Problem::None:
-        if (now.identity.sameContent(m_known))
+        if (now.identity().sameContent(m_known))
             return std::nullopt;
-        cause = now.identity.size == m_known.size
+        cause = now.identity().size == m_known.size
                     ? QStringLiteral("\"%1\" has been changed by another program %2.").arg(m_gameFile, since)
                     : QStringLiteral(
                           "\"%1\" has been changed by another program %2: it held %3 bytes and now holds %4.")
                           .arg(m_gameFile, since)
                           .arg(m_known.size)
-                          .arg(now.identity.size);
+                          .arg(now.identity().size);
         break;
     case storage::Problem::Missing:
         identity = storage::FileIdentity{};

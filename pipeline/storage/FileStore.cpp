@@ -653,13 +653,13 @@ Outcome checkExpected(FileCalls& calls, LockedTarget& locked, const std::optiona
 // Writes the new bytes, from `produce` or else from `bytes`, into a new
 // temporary file beside the target and syncs them.
 Outcome prepareTemporary(FileCalls& calls, Temporary& temporary, const Producer* produce,
-                         std::span<const unsigned char> bytes, FileIdentity& written) {
+                         std::span<const unsigned char> bytes, bool identify, FileIdentity& written) {
     if (const int error = temporary.create())
         return failed(Step::Create, error);
     written = {true, 0, 0, 0};
     int writeError = 0;
     const Sink sink = [&](std::span<const unsigned char> piece) {
-        if (writeError == 0 && (writeError = temporary.write(piece)) == 0)
+        if (writeError == 0 && (writeError = temporary.write(piece)) == 0 && identify)
             written.checksum = crcOf(written.checksum, piece);
         return writeError == 0;
     };
@@ -734,7 +734,8 @@ ReplaceResult finishReplace(FileCalls& calls, const fs::path& target, std::optio
     if (!inPlace && !temporary) {
         // The file went away since it was looked at: a new one is made.
         temporary.emplace(calls, folderOf(target));
-        result.outcome = prepareTemporary(calls, *temporary, nullptr, bytes, written);
+        result.outcome =
+            prepareTemporary(calls, *temporary, nullptr, bytes, options.identifyWritten, written);
         if (!result.outcome.ok())
             return result;
     }
@@ -803,10 +804,12 @@ ReplaceResult replaceWith(const fs::path& requested, const Producer* produce,
     // Where the bytes will be written in place, no new file is needed; the
     // choice is made again under the lock.
     std::optional<Temporary> temporary;
-    FileIdentity written = identityOf(bytes);
+    FileIdentity written =
+        options.identifyWritten ? identityOf(bytes) : FileIdentity{true, bytes.size(), 0, 0};
     if (!(haveBytes && exists && writeInPlace(before, options.keepFile))) {
         temporary.emplace(calls, folder);
-        result.outcome = prepareTemporary(calls, *temporary, produce, bytes, written);
+        result.outcome =
+            prepareTemporary(calls, *temporary, produce, bytes, options.identifyWritten, written);
         if (!result.outcome.ok())
             return result;
     }
@@ -1052,8 +1055,7 @@ ReadResult readFile(const fs::path& path, std::uint64_t limit, FileCalls* callsG
             result.bytes.clear();
             return result;
         }
-        result.identity = identityOf(result.bytes);
-        result.identity.modified = status.modified;
+        result.modified = status.modified;
     } catch (const std::bad_alloc&) {
         result = {};
         result.outcome = refused(Problem::NoMemory, Step::Read);

@@ -109,12 +109,17 @@ struct ReplaceOptions {
     // False for scratch results (zlibtool's): a new file by rename, whatever
     // the old one's links and owner.
     bool keepFile = true;
+    // Whether `written` tells the new bytes' checksum, for a writer that
+    // checks the file against them later; it costs a pass over the bytes.
+    bool identifyWritten = false;
     FileCalls* calls = nullptr; // the system's when null
 };
 
 struct ReplaceResult {
     Outcome outcome;
-    FileIdentity written; // what the file holds now, on success
+    // What the file holds now, on success; its checksum only when asked for
+    // (ReplaceOptions::identifyWritten).
+    FileIdentity written;
     // True when the target held the remains of an interrupted write, undone
     // before this replace.
     bool recovered = false;
@@ -136,8 +141,16 @@ ReplaceResult replaceFile(const std::filesystem::path& target, const Producer& p
 struct ReadResult {
     Outcome outcome;
     std::vector<unsigned char> bytes;
-    FileIdentity identity;
+    std::int64_t modified = 0;
     bool recovered = false; // an interrupted write was undone first
+
+    // What the file held: worked out when asked for, as most readers never
+    // write the file back and need not pay a pass over its bytes.
+    FileIdentity identity() const {
+        FileIdentity identity = outcome.ok() ? identityOf(bytes) : FileIdentity{};
+        identity.modified = modified;
+        return identity;
+    }
 };
 
 // A whole regular file of at most `limit` bytes. Anything else is refused

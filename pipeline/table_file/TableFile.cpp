@@ -124,7 +124,7 @@ std::optional<QByteArray> readBoundedFile(const QString& path, QString* error,
         return std::nullopt;
     }
     if (identity)
-        *identity = read.identity;
+        *identity = read.identity();
     return QByteArray(reinterpret_cast<const char*>(read.bytes.data()), qsizetype(read.bytes.size()));
 }
 

@@ -100,7 +100,9 @@ private slots:
             QCOMPARE(::chown(path.constData(), 4242, 4343), 0);
         const struct stat before = statusOf(target);
         const mode_t mask = ::umask(077);
-        const ReplaceResult result = replaceFile(pathOf(target), bytesOf(newTable));
+        ReplaceOptions options;
+        options.identifyWritten = true;
+        const ReplaceResult result = replaceFile(pathOf(target), bytesOf(newTable), options);
         ::umask(mask);
         QVERIFY2(result.outcome.ok(), result.outcome.describe().c_str());
         QCOMPARE(readAll(target), newTable);
@@ -191,9 +193,9 @@ private slots:
         QVERIFY(writeAll(target, oldTable));
         const ReadResult read = readFile(pathOf(target), 1 << 20);
         QVERIFY(read.outcome.ok());
-        QVERIFY(read.identity.sameContent(identityOf(bytesOf(oldTable))));
+        QVERIFY(read.identity().sameContent(identityOf(bytesOf(oldTable))));
         ReplaceOptions options;
-        options.expected = read.identity;
+        options.expected = read.identity();
         QVERIFY(writeAll(target, "changed elsewhere"));
         ReplaceResult result = replaceFile(pathOf(target), bytesOf(newTable), options);
         QCOMPARE(result.outcome.problem, Problem::Changed);
@@ -206,7 +208,7 @@ private slots:
         options.expected = FileIdentity{};
         QCOMPARE(replaceFile(pathOf(target), bytesOf(newTable), options).outcome.problem, Problem::Changed);
         QCOMPARE(readAll(target), oldTable);
-        options.expected = read.identity;
+        options.expected = read.identity();
         QVERIFY(replaceFile(pathOf(target), bytesOf(newTable), options).outcome.ok());
         QCOMPARE(readAll(target), newTable);
     }
