@@ -9,6 +9,7 @@
 // a CPU, so the processor time of both sides is compared too (`cpu_ratio`).
 
 #include "ball_table/BallFile.h"
+#include "bench/BenchClocks.h"
 #include "bench/FullBallTable.h"
 #include "pipeline/compression/ZlibStream.h"
 
@@ -35,25 +36,7 @@ extern char** environ;
 namespace {
 
 constexpr double targetRatio = 2.0;
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// Processor time of the finished child processes, user and system.
-double childCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return s(usage.ru_utime) + s(usage.ru_stime);
-}
+using namespace bench_clocks;
 
 // The programs sit in <build>/ and <build>/bench/, beside this benchmark.
 std::string builtProgram(const char* relative) {

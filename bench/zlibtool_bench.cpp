@@ -6,6 +6,7 @@
 // the processor time of both sides is reported too (`cpu_ratio`).
 
 #include "ball_table/BallFile.h"
+#include "bench/BenchClocks.h"
 #include "bench/FullBallTable.h"
 
 #include <QByteArray>
@@ -28,25 +29,7 @@ namespace {
 constexpr int recordCount = fullTableSize;
 constexpr double targetRatio = 1.5;
 
-using Clock = std::chrono::steady_clock;
-
-double seconds(Clock::duration d) {
-    return std::chrono::duration<double>(d).count();
-}
-
-double threadCpuSeconds() {
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) * 1e-9;
-}
-
-// Processor time of the finished child processes, user and system.
-double childCpuSeconds() {
-    rusage usage{};
-    getrusage(RUSAGE_CHILDREN, &usage);
-    auto s = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) * 1e-6; };
-    return s(usage.ru_utime) + s(usage.ru_stime);
-}
+using namespace bench_clocks;
 
 QByteArray fullTable() {
     return *BallFile::encode(fullBallTable());
