@@ -362,22 +362,14 @@ public:
             return array();
         if (!more() || at() != '{')
             return found;
-        ++m_i;
-        while (more()) {
-            blanks();
-            if (!more() || at() == '}')
-                break;
-            if (at() == ',') {
-                ++m_i;
-                continue;
-            }
+        entries('}', [&] {
             const QString key = keyText(string());
             colon();
             if (key == QLatin1String("balls") && more() && at() == '[')
                 found = array();
             else
                 value();
-        }
+        });
         return found;
     }
 
@@ -457,14 +449,15 @@ private:
         return QJsonDocument::fromJson("[" + token.toByteArray() + "]").array().at(0).toString();
     }
 
-    std::vector<BallSource> array() {
-        std::vector<BallSource> balls;
+    // Steps into the array or object that starts here and calls `entry` at
+    // each of its entries, until `close` or the end of the text.
+    template <typename Entry> void entries(char close, Entry entry) {
         ++m_i;
         while (more()) {
             blanks();
             if (!more())
                 break;
-            if (at() == ']') {
+            if (at() == close) {
                 ++m_i;
                 break;
             }
@@ -472,6 +465,13 @@ private:
                 ++m_i;
                 continue;
             }
+            entry();
+        }
+    }
+
+    std::vector<BallSource> array() {
+        std::vector<BallSource> balls;
+        entries(']', [&] {
             BallSource ball;
             ball.line = m_line;
             if (at() == '{')
@@ -479,31 +479,19 @@ private:
             else
                 value();
             balls.push_back(std::move(ball));
-        }
+        });
         return balls;
     }
 
     void members(BallSource& ball) {
-        ++m_i;
-        while (more()) {
-            blanks();
-            if (!more())
-                break;
-            if (at() == '}') {
-                ++m_i;
-                break;
-            }
-            if (at() == ',') {
-                ++m_i;
-                continue;
-            }
+        entries('}', [&] {
             const QString key = keyText(string());
             colon();
             if (more() && (at() == '-' || (at() >= '0' && at() <= '9')))
                 ball.numbers.insert(key, scalar());
             else
                 value();
-        }
+        });
     }
 };
 

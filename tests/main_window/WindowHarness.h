@@ -24,6 +24,11 @@
 // message boxes, a scripted open dialog and, unless a test asks for the real
 // zlibtool, a stand-in tool that runs in the test's own process.
 class WindowHarness {
+    // First, so that they go last: the window holds files in its working
+    // folder while it lives, and Windows removes no folder with a file open.
+    QTemporaryDir m_appDir;
+    QTemporaryDir m_gameDir;
+
 public:
     enum class Tool { Scripted, Real };
 
@@ -156,8 +161,6 @@ private:
         return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), packed(input)) ? 0 : 1;
     }
 
-    QTemporaryDir m_appDir;
-    QTemporaryDir m_gameDir;
 };
 
 inline Ball ball(const QString& name, std::int16_t id, std::int16_t producer, std::int16_t mode,

@@ -494,9 +494,12 @@ void GameFilePipelineTest::clearTempDeletesOnlyOrdinaryFiles() {
     QCOMPARE(h.table.Count(), 2);
     QVERIFY(h.tools.workingFiles().isEmpty());
 
-    // A missing working folder is no failure.
-    QVERIFY(QDir(folder).removeRecursively());
+    // A missing working folder is no failure. It is moved away rather than
+    // removed: Windows removes no file that is open, and the window holds
+    // its own lock there for its whole life.
+    QVERIFY(QDir(h.tools.appPath() + "zlib").rename("temp", "temp.away"));
     h.pipeline.Clear_Temp();
+    QVERIFY(h.fake.messages.shown.empty());
 }
 
 QTEST_MAIN(GameFilePipelineTest)

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -415,13 +416,29 @@ private slots:
         QFETCH(bool, inPlace);
         QTemporaryDir dir;
         QProcess ended;
-        ended.start(QStringLiteral("cmake"), {QStringLiteral("-E"), QStringLiteral("true")});
+        // This very program, which only lists its tests: it exists wherever the test runs.
+        ended.start(QCoreApplication::applicationFilePath(), {QStringLiteral("-functions")});
         QVERIFY(ended.waitForFinished(10000));
         const qint64 gone = ended.processId() > 0 ? ended.processId() : 999999;
+        // A writer that is still at work: a program that waits for its input.
+#ifdef Q_OS_WIN
+        const QString waiting = QStringLiteral("cmd.exe");
+#else
+        const QString waiting = QStringLiteral("cat");
+#endif
+        QProcess living;
+        living.start(waiting, QStringList());
+        QVERIFY(living.waitForStarted(10000));
+        const auto stopLiving = qScopeGuard([&living] {
+            living.closeWriteChannel();
+            if (!living.waitForFinished(10000))
+                living.kill();
+        });
         const QStringList leftovers{QStringLiteral(".vt%1-0.tmp").arg(gone),
                                     QStringLiteral(".zt%1-3.tmp").arg(gone)};
         const QStringList kept{QStringLiteral(".vt%1-0.tmp").arg(QCoreApplication::applicationPid()),
-                               ".vt1-0.tmp", "unnamed_1964.bin.tmp", ".vtx-1.tmp"};
+                               QStringLiteral(".vt%1-0.tmp").arg(living.processId()),
+                               "unnamed_1964.bin.tmp", ".vtx-1.tmp"};
         for (const QString& name : leftovers + kept)
             QVERIFY(writeAll(dir.filePath(name), "half a save"));
         QStringList expected = kept;

@@ -3,6 +3,7 @@
 #include "common/FailingFileCalls.h"
 #include "common/ProgramFile.h"
 #include "pipeline/compression/ZlibStream.h"
+#include "pipeline/storage/FileCalls.h"
 
 #include <QDir>
 #include <QFile>
@@ -196,7 +197,9 @@ private slots:
         QTest::newRow("fifo") << QStringLiteral("pipe") << QByteArray("it is a named pipe (FIFO)");
         QTest::newRow("device") << QStringLiteral("/dev/zero") << QByteArray("it is a device");
 #endif
-        QTest::newRow("missing") << QStringLiteral("missing") << QByteArray("No such file or directory");
+        // The system's own words, which differ between systems.
+        QTest::newRow("missing") << QStringLiteral("missing")
+                                 << QByteArray::fromStdString(storage::errorText(storage::errorNotFound()));
         QTest::newRow("over the bound") << QStringLiteral("huge") << QByteArray("more than the 80 MiB");
     }
     void inputsThatAreNoFileAreRefused() {
