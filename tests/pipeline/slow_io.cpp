@@ -114,12 +114,12 @@ void meetTheOthers() {
     const char* text = std::getenv("VESTREL_MEET");
     if (!text || met.exchange(true))
         return;
-    const std::string spec = text;
-    const std::size_t comma = spec.rfind(',');
+    const std::string setting = text;
+    const std::size_t comma = setting.rfind(',');
     if (comma == std::string::npos)
         return;
-    const std::string folder = spec.substr(0, comma);
-    const int expected = std::atoi(spec.c_str() + comma + 1);
+    const std::string folder = setting.substr(0, comma);
+    const int expected = std::atoi(setting.c_str() + comma + 1);
     const int mark = ::open((folder + "/" + std::to_string(::getpid())).c_str(), O_CREAT | O_WRONLY, 0600);
     if (mark >= 0)
         ::close(mark);
