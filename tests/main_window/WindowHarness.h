@@ -160,7 +160,6 @@ private:
         }
         return BallFileBytes::writeFile(arguments.first() + QStringLiteral(".zlib"), packed(input)) ? 0 : 1;
     }
-
 };
 
 inline Ball ball(const QString& name, std::int16_t id, std::int16_t producer, std::int16_t mode,

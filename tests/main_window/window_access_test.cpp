@@ -202,7 +202,15 @@ private slots:
         const QString game =
             h.writeGameFile("unnamed_1815.bin", {ball("Beta", 8, 2, 3), ball("Gamma", 9, 2, 3)});
         h.fake.platform.messages = defaultPlatform().messages;
+#ifdef Q_OS_WIN
+        // Windows' own file dialog takes no keys from Qt: the scripted one
+        // answers, first as Escape would, then with the name.
+        const bool realDialog = false;
+        h.fake.fileDialog.answers = {QString(), game};
+#else
+        const bool realDialog = true;
         h.fake.platform.fileDialog = defaultPlatform().fileDialog;
+#endif
         const auto keyToMenus = [](Qt::Key key) {
             QWidget* popup = QApplication::activePopupWidget();
             QVERIFY(popup);
@@ -241,8 +249,12 @@ private slots:
             {"File > Open, Escape",
              h.txt(2),
              {Qt::Key_Down, Qt::Key_Return},
-             [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }},
-            {"File > Open, a name and Enter", h.textId(), {Qt::Key_Down, Qt::Key_Return}, enterName},
+             realDialog ? [](QWidget* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); }
+                        : std::function<void(QWidget*)>()},
+            {"File > Open, a name and Enter",
+             h.textId(),
+             {Qt::Key_Down, Qt::Key_Return},
+             realDialog ? enterName : std::function<void(QWidget*)>()},
         };
         for (const Path& path : paths) {
             h.window->activateWindow();
@@ -266,7 +278,7 @@ private slots:
             // window again once a modal box has closed.
             QTRY_VERIFY2(h.window->focusWidget() == path.start, path.what);
         }
-        QCOMPARE(answered, 3);
+        QCOMPARE(answered, realDialog ? 3 : 1);
         QCOMPARE(h.window->ListCount(), 2); // the name entered was opened
     }
 

@@ -1,4 +1,5 @@
 #include "PipelineHarness.h"
+#include "pipeline/storage/FileCalls.h"
 
 #include <QRegularExpression>
 #include <QTest>
@@ -55,6 +56,11 @@ private slots:
         QFETCH(int, error);
         QFETCH(qint64, partialBytes);
         QFETCH(QString, stepWords);
+#ifdef Q_OS_WIN
+        // Windows writes every file in place, after a copy of its old bytes:
+        // the first call of each kind is the copy's.
+        stepWords = QStringLiteral("a copy of the old bytes could not be kept");
+#endif
         PipelineHarness h;
         QVERIFY(h.tools.isValid());
         const QString path = h.game("unnamed_1964.bin", ballFileBytes(variedBalls(50)), containerForm());
@@ -65,7 +71,8 @@ private slots:
 
         QCOMPARE(h.pipeline.save(), SaveOutcome::Failed);
         const QString message = h.lastMessage();
-        QVERIFY2(message.contains(stepWords) && message.contains(qt_error_string(error)) &&
+        QVERIFY2(message.contains(stepWords) &&
+                     message.contains(QString::fromStdString(storage::errorText(error))) &&
                      message.contains(QString("\"%1\" was not changed.").arg(path)),
                  qPrintable(message));
         QCOMPARE(BallFileBytes::readFile(path), original);
