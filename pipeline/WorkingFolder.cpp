@@ -257,6 +257,7 @@ void WorkingFolder::release() {
 QStringList WorkingFolder::filesOf(const QString& name) const {
     const QString copy = path() + name;
     QStringList paths{copy};
+    // The last is what the check run of earlier versions made; it may still lie there.
     for (const char* suffix : {".unzlib", ".unzlib.zlib", ".unzlib.zlib.unzlib"})
         paths << copy + QLatin1String(suffix);
     return paths;
@@ -344,9 +345,10 @@ void WorkingFolder::clean() {
 }
 
 QString WorkingFolder::nameFor(const QString& gameFileName) {
-    // The longest name built on it is the check run's output, and the tool
-    // writes each output under a temporary name up to 22 bytes longer. 255
-    // bytes is the usual limit for one name. Counted in UTF-8, the most a
+    // Every name built on it fits in 255 bytes, the usual limit for one
+    // name: the longest is what earlier versions' check run made (19 bytes
+    // longer), and 22 bytes more are left to spare, the room the tool's
+    // temporary names once took. Counted in UTF-8, the most a
     // name takes on any system: Windows counts UTF-16 units, never more, but
     // its programs may also write to a file system that counts UTF-8 bytes.
     constexpr qsizetype longestSuffix = 19 + 22;
