@@ -1,5 +1,6 @@
 #include "main_window/Artwork.h"
 
+#include "main_window/AccessibleFactory.h"
 #include "main_window/WindowFonts.h"
 
 #include <QAccessibleWidget>
@@ -180,20 +181,10 @@ public:
     }
 };
 
-QAccessibleInterface* pictureFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("PictureBox") && object && object->isWidgetType())
-        return new PictureBoxAccessible(static_cast<PictureBox*>(object));
-    return nullptr;
-}
-
 } // namespace
 
 PictureBox::PictureBox(QWidget* parent) : QLabel(parent) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(pictureFactory);
-        return true;
-    }();
-    (void)factoryInstalled;
+    installAccessibleInterface<PictureBox, PictureBoxAccessible>();
 }
 
 void PictureBox::setArtwork(std::function<QPixmap(qreal)> draw) {

@@ -1,6 +1,7 @@
 #include "main_window/FrameBox.h"
 
 #include "button_control/drawing/ButtonFace.h"
+#include "main_window/AccessibleFactory.h"
 
 #include <QAccessibleWidget>
 #include <QPainter>
@@ -20,20 +21,10 @@ public:
     }
 };
 
-QAccessibleInterface* frameFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("FrameBox") && object && object->isWidgetType())
-        return new FrameBoxAccessible(static_cast<FrameBox*>(object));
-    return nullptr;
-}
-
 } // namespace
 
 FrameBox::FrameBox(const QString& title, QWidget* parent) : QWidget(parent), m_title(title) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(frameFactory);
-        return true;
-    }();
-    (void)factoryInstalled;
+    installAccessibleInterface<FrameBox, FrameBoxAccessible>();
     setAutoFillBackground(true);
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);

@@ -1,5 +1,7 @@
 #include "main_window/ValueLabel.h"
 
+#include "main_window/AccessibleFactory.h"
+
 #include <QAccessibleWidget>
 
 namespace {
@@ -25,21 +27,11 @@ public:
     }
 };
 
-QAccessibleInterface* valueLabelFactory(const QString& className, QObject* object) {
-    if (className == QLatin1String("ValueLabel") && object && object->isWidgetType())
-        return new ValueLabelAccessible(static_cast<ValueLabel*>(object));
-    return nullptr;
-}
-
 } // namespace
 
 // The text is set here, not by QLabel's constructor: a reader asks for the
 // label's interface as the text is set, and must find this class's.
 ValueLabel::ValueLabel(const QString& text, QWidget* box, QWidget* parent) : QLabel(parent), m_box(box) {
-    static const bool factoryInstalled = [] {
-        QAccessible::installFactory(valueLabelFactory);
-        return true;
-    }();
-    (void)factoryInstalled;
+    installAccessibleInterface<ValueLabel, ValueLabelAccessible>();
     setText(text);
 }
